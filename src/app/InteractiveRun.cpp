@@ -1,0 +1,60 @@
+#include "InteractiveRun.h"
+
+#include "AppDelegate.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+struct PendingMessage
+{
+    QtMsgType type;
+    QMessageLogContext context;
+    QString text;
+};
+
+QList<PendingMessage> &pendingMessages()
+{
+    static QList<PendingMessage> messages;
+    return messages;
+}
+
+// While the GUI platform starts, Qt reports a missing display with qFatal, which aborts and dumps
+// core. Hold its messages back; on a fatal one print a single clear line and leave normally.
+void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr,
+                     "quillbrook: cannot open the tray app: no usable graphical display (%s); "
+                     "use 'quillbrook --headless' to run one cleanup without a display\n",
+                     qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+        std::fflush(stderr);
+        _exit(1);
+    }
+    pendingMessages().append({type, QMessageLogContext(), text});
+    Q_UNUSED(context);
+}
+
+} // namespace
+
+int runInteractive(int argc, char **argv)
+{
+    QtMessageHandler previous = qInstallMessageHandler(startupMessageHandler);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const PendingMessage &message : std::as_const(pendingMessages()))
+        qt_message_output(message.type, message.context, message.text);
+    pendingMessages().clear();
+
+    // An accessory app: windows closing never ends it, only "Quit" (or the session) does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Quillbrook"));
+
+    AppDelegate delegate;
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return app.exec();
+}

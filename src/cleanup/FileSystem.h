@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+/** The two dates the age rule looks at; each may be absent. */
+struct EntryDates
+{
+    std::optional<double> creation;     ///< birth time, where the file system records it
+    std::optional<double> modification; ///< content modification time
+};
+
+/**
+ * The file-system operations the cleanup engine relies on, on raw byte paths (names need not be
+ * valid UTF-8). Paths are absolute, without a trailing separator.
+ */
+namespace FileSystem {
+
+/**
+ * The direct entries of @p folder as absolute paths, in the order the directory yields them,
+ * entries whose names begin with "." left out. No entry is stat'ed. Empty optional when the
+ * folder cannot be listed (missing, not a folder, access refused).
+ */
+std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder);
+
+/** Whether @p folder can be listed, hidden entries included; nothing else is reported. */
+bool canList(const QByteArray &folder);
+
+/**
+ * Birth and modification time of the entry itself (a symbolic link is not followed), in one
+ * request. A failed request leaves both absent.
+ */
+EntryDates entryDates(const QByteArray &path);
+
+/** The last component of @p path (the entry's name). */
+QByteArray lastComponent(const QByteArray &path);
+
+/** @p bytes decoded from UTF-8; an invalid byte becomes U+FFFD and never drops the rest. */
+QString decodeLeniently(const QByteArray &bytes);
+
+} // namespace FileSystem

@@ -1,0 +1,115 @@
+#include "ScreenshotCleanup.h"
+
+#include "FileSystem.h"
+#include "Trash.h"
+
+#include "platform/Log.h"
+#include "settings/AppSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMetaObject>
+
+namespace {
+
+const QStringList &acceptedExtensions()
+{
+    static const QStringList extensions = {QStringLiteral("png"), QStringLiteral("jpg"),
+                                           QStringLiteral("jpeg"), QStringLiteral("heic")};
+    return extensions;
+}
+
+// Tried in this order; the first that matches ends the test.
+const QStringList &acceptedPrefixes()
+{
+    static const QStringList prefixes = {QStringLiteral("screen shot"), QStringLiteral("screenshot"),
+                                         QStringLiteral("cleanshot")};
+    return prefixes;
+}
+
+} // namespace
+
+double ageCutoff(double now, qint64 ageValue, AgeUnit unit)
+{
+    return now + -double(ageValue) * secondsPerUnit(unit);
+}
+
+QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff, const Clock &clock)
+{
+    // An empty or relative stored path would be read against whatever folder the process happens
+    // to run in; treat it like a folder that cannot be listed.
+    if (!QDir::isAbsolutePath(sourceFolder))
+        return {};
+    const std::optional<QList<QByteArray>> entries =
+        FileSystem::listVisibleEntries(QFile::encodeName(sourceFolder));
+    if (!entries)
+        return {};
+    QList<QByteArray> candidates;
+    for (const QByteArray &entry : *entries) {
+        if (isTrashCandidate(entry, cutoff, clock))
+            candidates.append(entry);
+    }
+    return candidates;
+}
+
+bool isScreenshotName(const QByteArray &path)
+{
+    const QString name = FileSystem::decodeLeniently(FileSystem::lastComponent(path)).toLower();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : name.mid(dot + 1);
+    if (!acceptedExtensions().contains(extension))
+        return false;
+    for (const QString &prefix : acceptedPrefixes()) {
+        if (name.startsWith(prefix))
+            return true;
+    }
+    return false;
+}
+
+bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock)
+{
+    if (!isScreenshotName(path))
+        return false;
+    const EntryDates dates = FileSystem::entryDates(path);
+    const double reference = dates.creation ? *dates.creation
+                             : dates.modification ? *dates.modification
+                                                  : clock.now();
+    return reference < cutoff;
+}
+
+qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash)
+{
+    qint64 count = 0;
+    for (const QByteArray &entry : candidates) {
+        QString error;
+        if (trash.moveToTrash(entry, &error))
+            ++count;
+        else
+            logLine(QStringLiteral("Failed to trash ") + FileSystem::decodeLeniently(entry) +
+                    QStringLiteral(": ") + error);
+    }
+    return count;
+}
+
+void recordRun(AppSettings &settings, qint64 count, const Clock &clock)
+{
+    settings.setLastRunDate(clock.now());
+    settings.setLastRunCount(count);
+}
+
+qint64 runCleanup(AppSettings &settings, const Clock &clock)
+{
+    const double cutoff = ageCutoff(clock.now(), settings.ageValue(), settings.ageUnit());
+    const QList<QByteArray> candidates = selectCandidates(settings.sourceFolder(), cutoff, clock);
+    qint64 count = 0;
+    {
+        Trash trash;
+        count = trashEntries(candidates, trash);
+    }
+    // The record is written by the event loop after the caller's current work; the clock must
+    // outlive that (the system clock always does).
+    QMetaObject::invokeMethod(
+        &settings, [&settings, count, &clock] { recordRun(settings, count, clock); },
+        Qt::QueuedConnection);
+    return count;
+}

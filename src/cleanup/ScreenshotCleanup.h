@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Clock.h"
+
+#include "settings/AgeUnit.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class AppSettings;
+class Trash;
+
+/**
+ * One cleanup run and its selection rules. Entries are absolute byte paths; nothing here keeps
+ * state between calls.
+ */
+
+/** @p now minus @p ageValue units, in double arithmetic (no bound, no integer overflow). */
+double ageCutoff(double now, qint64 ageValue, AgeUnit unit);
+
+/**
+ * The entries of @p sourceFolder (used as stored, not expanded) that pass the name rule and
+ * then the age rule, in listing order. A folder that cannot be listed yields nothing.
+ */
+QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff,
+                                   const Clock &clock = Clock::system());
+
+/** Extension png/jpg/jpeg/heic and name beginning "screen shot", "screenshot" or "cleanshot". */
+bool isScreenshotName(const QByteArray &path);
+
+/** The name rule, then (only then) the age rule against @p cutoff. */
+bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock = Clock::system());
+
+/** Moves each entry to @p trash; logs each failure; returns the number moved. */
+qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash);
+
+/** Writes the run record: lastRunDate = now, lastRunCount = @p count. */
+void recordRun(AppSettings &settings, qint64 count, const Clock &clock = Clock::system());
+
+/**
+ * One run with the stored age limit and source folder: select, trash, queue recordRun on the
+ * event loop of the calling thread, return the number moved.
+ */
+qint64 runCleanup(AppSettings &settings, const Clock &clock = Clock::system());

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+// A fresh temporary HOME with its own XDG folders, so that no test touches the real home, Trash,
+// autostart folder or scheduler. Make one in init() and drop it in cleanup().
+class TestHome
+{
+public:
+    TestHome()
+    {
+        m_saved = {qgetenv("HOME"), qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_DATA_HOME")};
+        qputenv("HOME", QFile::encodeName(home()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+        QDir().mkpath(configHome());
+        QDir().mkpath(dataHome());
+    }
+
+    ~TestHome()
+    {
+        qputenv("HOME", m_saved[0]);
+        qputenv("XDG_CONFIG_HOME", m_saved[1]);
+        qputenv("XDG_DATA_HOME", m_saved[2]);
+    }
+
+    TestHome(const TestHome &) = delete;
+    TestHome &operator=(const TestHome &) = delete;
+
+    QString home() const { return m_dir.path(); }
+    QString configHome() const { return m_dir.path() + QStringLiteral("/.config"); }
+    QString dataHome() const { return m_dir.path() + QStringLiteral("/.local/share"); }
+    QString trash() const { return dataHome() + QStringLiteral("/Trash"); }
+    QString settingsFile() const { return configHome() + QStringLiteral("/quillbrook/quillbrook.conf"); }
+
+private:
+    QTemporaryDir m_dir;
+    QList<QByteArray> m_saved;
+};
