@@ -70,10 +70,14 @@ bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock)
 {
     if (!isScreenshotName(path))
         return false;
-    const EntryDates dates = FileSystem::entryDates(path);
-    const double reference = dates.creation ? *dates.creation
+    return passesAgeRule(FileSystem::entryDates(path), cutoff, clock.now());
+}
+
+bool passesAgeRule(const EntryDates &dates, double cutoff, double now)
+{
+    const double reference = dates.creation       ? *dates.creation
                              : dates.modification ? *dates.modification
-                                                  : clock.now();
+                                                  : now;
     return reference < cutoff;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "FileSystem.h"
 
 #include "settings/AgeUnit.h"
 
@@ -28,6 +29,12 @@ QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff,
 
 /** Extension png/jpg/jpeg/heic and name beginning "screen shot", "screenshot" or "cleanshot". */
 bool isScreenshotName(const QByteArray &path);
+
+/**
+ * The age rule on dates already read: the creation date when present, else the modification
+ * date, else @p now; old enough when strictly before @p cutoff.
+ */
+bool passesAgeRule(const EntryDates &dates, double cutoff, double now);
 
 /** The name rule, then (only then) the age rule against @p cutoff. */
 bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock = Clock::system());
