@@ -13,7 +13,6 @@ namespace {
 struct PendingMessage
 {
     QtMsgType type;
-    QMessageLogContext context;
     QString text;
 };
 
@@ -35,8 +34,8 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, co
         std::fflush(stderr);
         _exit(1);
     }
-    pendingMessages().append({type, QMessageLogContext(), text});
     Q_UNUSED(context);
+    pendingMessages().append({type, text});
 }
 
 } // namespace
@@ -47,7 +46,7 @@ int runInteractive(int argc, char **argv)
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
     for (const PendingMessage &message : std::as_const(pendingMessages()))
-        qt_message_output(message.type, message.context, message.text);
+        qt_message_output(message.type, QMessageLogContext(), message.text);
     pendingMessages().clear();
 
     // An accessory app: windows closing never ends it, only "Quit" (or the session) does.
