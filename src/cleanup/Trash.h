@@ -3,6 +3,7 @@
 #include "Clock.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -42,4 +43,7 @@ private:
     QByteArray m_homeTrash;
     const Clock &m_clock;
     QSet<QByteArray> m_usedTrashes;
+    // Last clash counter that worked, per trash and name, so that a run trashing many entries of
+    // the same name does not probe the taken names again each time.
+    QHash<QByteArray, qint64> m_lastSuffix;
 };

@@ -1,0 +1,117 @@
+#include "FileSystem.h"
+
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace FileSystem {
+
+namespace {
+
+// The folder's path as the prefix of its entries' paths: "/" stays "/", any other trailing
+// separator is dropped so that no entry path carries "//".
+QByteArray entryPrefix(const QByteArray &folder)
+{
+    qsizetype end = folder.size();
+    while (end > 1 && folder.at(end - 1) == '/')
+        --end;
+    QByteArray prefix = folder.left(end);
+    if (!prefix.endsWith('/'))
+        prefix.append('/');
+    return prefix;
+}
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Reads every entry of @p folder, handing each name to @p take. False when the folder cannot be
+// opened or reading it fails part way: a half-read folder is not a listing.
+template<typename Take>
+bool readFolder(const QByteArray &folder, Take take)
+{
+    if (folder.isEmpty())
+        return false;
+    DIR *dir = opendir(folder.constData());
+    if (!dir)
+        return false;
+    bool ok = true;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir);
+        if (!entry) {
+            ok = errno == 0;
+            break;
+        }
+        if (!isDotOrDotDot(entry->d_name))
+            take(entry->d_name);
+    }
+    closedir(dir);
+    return ok;
+}
+
+double seconds(const statx_timestamp &ts)
+{
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder)
+{
+    const QByteArray prefix = entryPrefix(folder);
+    QList<QByteArray> entries;
+    const bool ok = readFolder(folder, [&](const char *name) {
+        if (name[0] != '.')
+            entries.append(prefix + name);
+    });
+    if (!ok)
+        return std::nullopt;
+    return entries;
+}
+
+bool canList(const QByteArray &folder)
+{
+    return readFolder(folder, [](const char *) {});
+}
+
+EntryDates entryDates(const QByteArray &path)
+{
+    struct statx st {};
+    if (path.isEmpty() ||
+        statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &st) != 0)
+        return {};
+    EntryDates dates;
+    // Many file systems (and older kernels) keep no birth time; the mask says whether this one did.
+    if (st.stx_mask & STATX_BTIME)
+        dates.creation = seconds(st.stx_btime);
+    if (st.stx_mask & STATX_MTIME)
+        dates.modification = seconds(st.stx_mtime);
+    return dates;
+}
+
+QByteArray lastComponent(const QByteArray &path)
+{
+    qsizetype end = path.size();
+    while (end > 0 && path.at(end - 1) == '/')
+        --end;
+    if (end == 0)
+        return {};
+    const qsizetype slash = path.lastIndexOf('/', end - 1);
+    return path.mid(slash + 1, end - slash - 1);
+}
+
+QString decodeLeniently(const QByteArray &bytes)
+{
+    // QString::fromUtf8 would silently drop a leading byte-order mark, so "\xEF\xBB\xBFScreenshot"
+    // would read as a screenshot name although the name does not begin with "Screenshot".
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+} // namespace FileSystem
