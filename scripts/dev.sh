@@ -19,7 +19,8 @@ build="$root/build"
 packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plugins
     fonts-dejavu-core)
 if [ "$mode" = test ]; then
-    packages+=(trash-cli python3 systemd desktop-file-utils)
+    packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file xvfb trayer
+        xdotool x11-utils imagemagick)
 fi
 
 missing=()

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a built tree with cpack, checks its control fields and its
+# contents, unpacks it into a temporary root, and runs the unpacked `quillbrook --headless`
+# without a display on a temporary HOME: the old screenshots must end up in that HOME's Trash.
+# Usage: deb_package.sh <build dir>
+set -euo pipefail
+
+build=${1:?usage: deb_package.sh <build dir>}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack -G DEB failed"; }
+debs=("$work"/out/quillbrook_*.deb)
+[ -f "${debs[0]}" ] || fail "cpack made no quillbrook_*.deb"
+deb=${debs[0]}
+echo "package: $(basename "$deb")"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+depends=$(field Depends)
+echo "Depends: $depends"
+# Taken from the linked libraries by dpkg-shlibdeps, not written by hand.
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6; do
+    [[ ", $depends" == *", $library "* || ", $depends" == *", $library," ]] ||
+        fail "Depends lacks $library"
+done
+[ "$(field Section)" = utils ] || fail "Section is '$(field Section)', not utils"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ "$(field Package)" = quillbrook ] || fail "Package is '$(field Package)'"
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for path in ./usr/bin/quillbrook ./usr/bin/quillbrook-agentctl \
+    ./usr/share/applications/org.quillbrook.Quillbrook.desktop \
+    ./usr/share/metainfo/org.quillbrook.Quillbrook.metainfo.xml \
+    ./usr/share/icons/hicolor/scalable/apps/org.quillbrook.Quillbrook.svg \
+    ./usr/share/icons/hicolor/scalable/apps/org.quillbrook.Quillbrook-symbolic.svg \
+    ./usr/share/doc/quillbrook/copyright; do
+    grep -qxF "$path" <<<"$contents" || fail "the package lacks $path"
+done
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+
+home=$work/home
+mkdir -p "$home/Desktop" "$home/.config/quillbrook"
+printf '[General]\nageValue=0\nageUnit=Hours\n' >"$home/.config/quillbrook/quillbrook.conf"
+touch "$home/Desktop/Screenshot 2026-01-02 at 10.00.00.png" "$home/Desktop/Screen Shot 1.jpg" \
+    "$home/Desktop/holiday.png"
+# Files made this instant are not yet older than the limit of zero hours.
+sleep 1
+
+env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 \
+    "$root/usr/bin/quillbrook" --headless >"$work/run.log" 2>&1 ||
+    { cat "$work/run.log" >&2; fail "quillbrook --headless from the package failed"; }
+
+left=$(ls "$home/Desktop")
+[ "$left" = holiday.png ] || fail "Desktop after the run holds: $left"
+for name in "Screenshot 2026-01-02 at 10.00.00.png" "Screen Shot 1.jpg"; do
+    [ -f "$home/.local/share/Trash/files/$name" ] || fail "$name is not in the Trash"
+    [ -f "$home/.local/share/Trash/info/$name.trashinfo" ] || fail "$name has no .trashinfo"
+done
+grep -q '^lastRunCount=2$' "$home/.config/quillbrook/quillbrook.conf" ||
+    fail "the run was not recorded: $(cat "$home/.config/quillbrook/quillbrook.conf")"
+
+echo "the unpacked package cleaned a temporary HOME: 2 screenshots in its Trash"
