@@ -179,8 +179,9 @@ void TestLoginItem::registerWritesAndUnregisterRemoves()
     const QList<QByteArray> lines = entry.readAll().split('\n');
     entry.close();
     QCOMPARE(lines.first(), QByteArray("[Desktop Entry]"));
-    for (const char *line : {"Type=Application", "Name=Quillbrook", "Icon=quillbrook",
-                             "Terminal=false", "X-GNOME-Autostart-enabled=true"})
+    for (const char *line :
+         {"Type=Application", "Name=Quillbrook", "Icon=org.quillbrook.Quillbrook", "Terminal=false",
+          "X-GNOME-Autostart-enabled=true"})
         QVERIFY2(lines.contains(line), line);
     const QString exec = Autostart::quoteExecArgument(QCoreApplication::applicationFilePath());
     QVERIFY(lines.contains("Exec=" + exec.toUtf8()));

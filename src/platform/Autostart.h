@@ -9,8 +9,8 @@
  */
 namespace Autostart {
 
-/** The icon theme name the entry asks for; packaging installs an icon under this name. */
-inline constexpr char IconName[] = "quillbrook";
+/** The icon theme name the entry asks for: the one the install tree puts into hicolor. */
+inline constexpr char IconName[] = "org.quillbrook.Quillbrook";
 
 /** $XDG_CONFIG_HOME/autostart/quillbrook.desktop, read from the environment at each call. */
 QString entryPath();
