@@ -19,3 +19,28 @@ struct AgentContext
 
 /** Installs the agent for the stored frequency and hour when enabled, else removes it. */
 void applySchedule(AppSettings &settings, const AgentContext &context = AgentContext::standard());
+
+/** The scheduler tool beside the running executable (the one place that decides where it is). */
+QString agentToolPath();
+
+/** The agent document's path: the agent folder, then AgentLabel + ".plist". */
+QString agentFilePath(const AgentContext &context);
+
+/**
+ * Creates the agent folder, removes any earlier agent, writes a fresh document (a plain write)
+ * and runs the tool with "load". Returns false, with the failing step's reason in @p error, when
+ * the folder cannot be created, the document cannot be serialised or the file cannot be written;
+ * the tool's own exit status does not count.
+ */
+bool installAgent(Frequency frequency, qint64 hourOfDay,
+                  const AgentContext &context = AgentContext::standard(), QString *error = nullptr);
+
+/** Runs the tool with "unload" and deletes the document, if there is one; never fails. */
+void removeAgent(const AgentContext &context = AgentContext::standard());
+
+/**
+ * Runs the tool with @p arguments and waits for it. Returns its exit status, or -1 when it could
+ * not be started (then "launchctl failed: " + the reason is logged) or did not exit normally.
+ */
+int runLaunchctl(const QStringList &arguments,
+                 const AgentContext &context = AgentContext::standard());

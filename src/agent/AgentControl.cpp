@@ -1,0 +1,243 @@
+#include "AgentControl.h"
+
+#include "AgentJob.h"
+#include "PlistReader.h"
+#include "SystemdUnits.h"
+
+#include "platform/HostPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+const char Usage[] = "usage: quillbrook-agentctl load|unload AGENT.plist\n";
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "quillbrook-agentctl: %s\n", message.toLocal8Bit().constData());
+}
+
+struct UnitPaths
+{
+    QString folder;
+    QString service;
+    QString timer;
+    QString wantsLink;
+    QString stamp; // where systemd records a persistent timer's last run
+
+    explicit UnitPaths(const QString &label)
+        : folder(HostPaths::configHome() + QStringLiteral("/systemd/user")),
+          service(folder + QLatin1Char('/') + label + QStringLiteral(".service")),
+          timer(folder + QLatin1Char('/') + label + QStringLiteral(".timer")),
+          wantsLink(folder + QStringLiteral("/timers.target.wants/") + label +
+                    QStringLiteral(".timer")),
+          stamp(HostPaths::dataHome() + QStringLiteral("/systemd/timers/stamp-") + label +
+                QStringLiteral(".timer"))
+    {
+    }
+};
+
+bool isPresent(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// Units the user wrote under the same name are theirs: never replaced, never removed.
+std::optional<QString> foreignUnit(const UnitPaths &paths)
+{
+    for (const QString &unit : {paths.service, paths.timer}) {
+        if (!isPresent(unit))
+            continue;
+        QFile file(unit);
+        if (!file.open(QIODevice::ReadOnly) ||
+            file.readLine(sizeof SystemdUnitMarker + 1).trimmed() != SystemdUnitMarker)
+            return unit;
+    }
+    if (isPresent(paths.wantsLink) && !QFileInfo(paths.wantsLink).isSymLink())
+        return paths.wantsLink;
+    return std::nullopt;
+}
+
+std::optional<QByteArray> readDocument(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(PlistMaxBytes + 1);
+    if (bytes.size() > PlistMaxBytes) {
+        *error = QStringLiteral("larger than %1 bytes").arg(PlistMaxBytes);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool writeAtomically(const QString &path, const QString &text, QString *error)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// What "systemctl enable" does: a link in the target's wants folder, replaced in one step.
+bool linkAtomically(const QString &target, const QString &link, QString *error)
+{
+    const QString temporary = link + QStringLiteral(".new");
+    QFile::remove(temporary);
+    if (!QFile::link(target, temporary) || std::rename(QFile::encodeName(temporary).constData(),
+                                                       QFile::encodeName(link).constData()) != 0) {
+        QFile::remove(temporary);
+        *error = QStringLiteral("%1: cannot create the link").arg(link);
+        return false;
+    }
+    return true;
+}
+
+// Returns whether systemctl ran and exited with 0; its output goes straight to ours.
+bool systemctl(const QStringList &arguments)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("systemctl"));
+    if (program.isEmpty())
+        return false;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, QStringList{QStringLiteral("--user")} + arguments);
+    if (!process.waitForStarted(-1))
+        return false;
+    if (!process.waitForFinished(120 * 1000)) {
+        process.kill();
+        process.waitForFinished(-1);
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+int load(const QString &documentPath)
+{
+    QString error;
+    const std::optional<QByteArray> bytes = readDocument(documentPath, &error);
+    std::optional<QVariant> plist = bytes ? readXmlPlist(*bytes, &error) : std::nullopt;
+    const std::optional<AgentJob> job = plist ? agentJobFromPlist(*plist, &error) : std::nullopt;
+    if (!job) {
+        printError(QStringLiteral("%1: %2").arg(documentPath, error));
+        return ExitFailure;
+    }
+
+    const UnitPaths paths(job->label);
+    if (const std::optional<QString> foreign = foreignUnit(paths)) {
+        printError(QStringLiteral("%1 was not written by quillbrook-agentctl; left as it is")
+                       .arg(*foreign));
+        return ExitFailure;
+    }
+    if (!QDir().mkpath(QFileInfo(paths.wantsLink).absolutePath())) {
+        printError(
+            QStringLiteral("cannot create %1").arg(QFileInfo(paths.wantsLink).absolutePath()));
+        return ExitFailure;
+    }
+    if (!writeAtomically(paths.service, systemdServiceUnit(*job), &error) ||
+        !writeAtomically(paths.timer, systemdTimerUnit(*job), &error) ||
+        !linkAtomically(paths.timer, paths.wantsLink, &error)) {
+        printError(error);
+        return ExitFailure;
+    }
+
+    const QString timerUnit = job->label + QStringLiteral(".timer");
+    if (!systemctl({QStringLiteral("daemon-reload")}) ||
+        !systemctl({QStringLiteral("start"), timerUnit})) {
+        printError(QStringLiteral("warning: no user service manager reachable; %1 is enabled "
+                                  "and starts with the next session")
+                       .arg(timerUnit));
+    }
+    return 0;
+}
+
+// The label the document names, else the one its file name carries, so that a damaged document
+// can still be unloaded.
+std::optional<QString> labelForUnload(const QString &documentPath)
+{
+    QString ignored;
+    if (const std::optional<QByteArray> bytes = readDocument(documentPath, &ignored)) {
+        const QVariant label =
+            readXmlPlist(*bytes).value_or(QVariant()).toMap().value(QStringLiteral("Label"));
+        if (label.typeId() == QMetaType::QString && isValidAgentLabel(label.toString()))
+            return label.toString();
+    }
+    QString name = QFileInfo(documentPath).fileName();
+    if (name.endsWith(QLatin1String(".plist")))
+        name.chop(6);
+    if (isValidAgentLabel(name))
+        return name;
+    return std::nullopt;
+}
+
+int unload(const QString &documentPath)
+{
+    const std::optional<QString> label = labelForUnload(documentPath);
+    if (!label) {
+        printError(QStringLiteral("%1: no usable Label in the document or its file name")
+                       .arg(documentPath));
+        return ExitFailure;
+    }
+    const UnitPaths paths(*label);
+    if (!isPresent(paths.service) && !isPresent(paths.timer) && !isPresent(paths.wantsLink))
+        return 0;
+    if (const std::optional<QString> foreign = foreignUnit(paths)) {
+        printError(QStringLiteral("%1 was not written by quillbrook-agentctl; left as it is")
+                       .arg(*foreign));
+        return ExitFailure;
+    }
+
+    // Without a manager there is nothing to stop; the removed files are what counts.
+    systemctl({QStringLiteral("stop"), *label + QStringLiteral(".timer")});
+    for (const QString &path : {paths.wantsLink, paths.timer, paths.service}) {
+        if (isPresent(path) && !QFile::remove(path)) {
+            printError(QStringLiteral("cannot remove %1").arg(path));
+            return ExitFailure;
+        }
+    }
+    systemctl({QStringLiteral("daemon-reload")});
+    // A stale record of the last run would make the next load catch up on a run at once.
+    QFile::remove(paths.stamp);
+    return 0;
+}
+
+} // namespace
+
+int runAgentControl(const QStringList &arguments)
+{
+    if (arguments.size() == 1 && (arguments.first() == QLatin1String("--help") ||
+                                  arguments.first() == QLatin1String("-h"))) {
+        std::fputs(Usage, stdout);
+        std::fputs("\n"
+                   "  load PATH    read the agent document at PATH and install a systemd user\n"
+                   "               timer for it: <Label>.service and <Label>.timer in\n"
+                   "               $XDG_CONFIG_HOME/systemd/user, enabled, and started when a\n"
+                   "               user service manager runs\n"
+                   "  unload PATH  stop and disable that timer and remove both units\n",
+                   stdout);
+        return 0;
+    }
+    if (arguments.size() == 2 && arguments.first() == QLatin1String("load"))
+        return load(arguments.at(1));
+    if (arguments.size() == 2 && arguments.first() == QLatin1String("unload"))
+        return unload(arguments.at(1));
+    std::fputs(Usage, stderr);
+    return ExitUsage;
+}

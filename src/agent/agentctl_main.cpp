@@ -1,0 +1,11 @@
+#include "agent/AgentControl.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    return runAgentControl(arguments);
+}

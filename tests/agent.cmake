@@ -1,0 +1,4 @@
+quillbrook_add_test(NAME tst_agentplist SOURCES tst_agentplist.cpp)
+quillbrook_add_test(NAME tst_agentplistreader SOURCES tst_agentplistreader.cpp)
+quillbrook_add_test(NAME tst_agentjob SOURCES tst_agentjob.cpp)
+quillbrook_add_test(NAME tst_agentinstaller SOURCES tst_agentinstaller.cpp)
