@@ -1,9 +1,20 @@
 #include "AppDelegate.h"
 
+#include "PanelPopup.h"
+
+#include "cleanup/Clock.h"
+#include "panel/ContentView.h"
+#include "panel/PanelModel.h"
+#include "panel/PanelStyle.h"
 #include "settings/AppSettings.h"
 #include "settings/LoginItem.h"
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent) {}
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QVBoxLayout>
+
+AppDelegate::AppDelegate(QObject *parent) : QObject(parent), m_toggle(Clock::system()) {}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -21,5 +32,68 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::setupStatusItem()
 {
-    // The tray item and its popup come with the panel.
+    QGuiApplication::setWindowIcon(PanelStyle::icon(QStringLiteral("quillbrook")));
+    m_panelModel = std::make_unique<PanelModel>(AppSettings::shared());
+
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        setupWindowWithoutTray();
+        return;
+    }
+
+    m_popover = std::make_unique<PanelPopup>(new ContentView(*m_panelModel));
+    connect(m_popover.get(), &PanelPopup::hidden, this, [this] { m_toggle.noteHidden(); });
+
+    m_statusItem = std::make_unique<QSystemTrayIcon>();
+    m_statusItem->setIcon(PanelStyle::icon(QStringLiteral("user-trash")));
+    m_statusItem->setToolTip(QStringLiteral("Quillbrook"));
+    // Wired last, so that an activation always finds the popup in place.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, &AppDelegate::onTrayActivated);
+    m_statusItem->show();
+}
+
+void AppDelegate::setupWindowWithoutTray()
+{
+    // Without a tray the app would be invisible: the panel gets an ordinary small window, and
+    // closing it is "Quit" (the schedule and the login item stay).
+    m_window = std::make_unique<QWidget>();
+    m_window->setWindowTitle(QStringLiteral("Quillbrook"));
+    auto *layout = new QVBoxLayout(m_window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(new ContentView(*m_panelModel));
+    m_window->installEventFilter(this);
+    m_window->show();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_window && watched == m_window.get() && event->type() == QEvent::Close)
+        m_panelModel->quit();
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::onTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+        togglePopover();
+}
+
+void AppDelegate::togglePopover()
+{
+    if (!m_statusItem || !m_popover)
+        return;
+    switch (m_toggle.onActivated(m_popover->isVisible())) {
+    case PopupToggle::Action::Hide:
+        m_popover->hide();
+        break;
+    case PopupToggle::Action::Show: {
+        QRect anchor = m_statusItem->geometry();
+        if (!anchor.isValid())
+            anchor = QRect(QCursor::pos(), QSize(1, 1));
+        m_popover->showAt(anchor);
+        break;
+    }
+    case PopupToggle::Action::Nothing:
+        break;
+    }
 }

@@ -1,0 +1,416 @@
+#include "ContentView.h"
+
+#include "ElidedLabel.h"
+#include "PanelModel.h"
+#include "PanelStyle.h"
+#include "PanelText.h"
+#include "PermissionNotice.h"
+#include "TextButton.h"
+#include "ToggleSwitch.h"
+
+#include "settings/AppSettings.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int margin = 16;
+constexpr int sectionGap = 16;
+constexpr int innerGap = 6;
+constexpr int statusGap = 4;
+constexpr int rowGap = 8;
+constexpr int pickerWidth = 110;
+constexpr int ageFieldWidth = 50;
+
+QHBoxLayout *makeRow(QWidget *owner)
+{
+    auto *row = new QHBoxLayout(owner);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(rowGap);
+    return row;
+}
+
+QVBoxLayout *makeColumn(QWidget *owner, int gap)
+{
+    auto *column = new QVBoxLayout(owner);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(gap);
+    return column;
+}
+
+QComboBox *makePicker(const QString &accessibleName, const QString &name)
+{
+    auto *picker = new QComboBox;
+    picker->setObjectName(name);
+    picker->setAccessibleName(accessibleName);
+    picker->setMaximumWidth(pickerWidth);
+    picker->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return picker;
+}
+
+} // namespace
+
+ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("contentView"));
+    setFixedWidth(panelWidth);
+
+    m_enabledSwitch = new ToggleSwitch(QStringLiteral("Enabled"));
+    m_enabledSwitch->setObjectName(QStringLiteral("enabledSwitch"));
+    m_notice = new PermissionNotice;
+    m_launchSwitch = new ToggleSwitch(QStringLiteral("Launch at login"));
+    m_launchSwitch->setObjectName(QStringLiteral("launchSwitch"));
+
+    auto *stack = new QVBoxLayout(this);
+    stack->setContentsMargins(margin, margin, margin, margin);
+    stack->setSpacing(sectionGap);
+    stack->addWidget(makeHeader());
+    stack->addWidget(makeDivider());
+    stack->addWidget(m_enabledSwitch);
+    stack->addWidget(m_notice);
+    stack->addWidget(makeScheduleSection());
+    stack->addWidget(makeAgeSection());
+    stack->addWidget(makeFolderSection());
+    stack->addWidget(m_launchSwitch);
+    stack->addWidget(makeDivider());
+    stack->addWidget(makeStatusBlock());
+    stack->addWidget(makeRunRow());
+    stack->addWidget(makeDivider());
+    stack->addWidget(makeFooter());
+
+    connect(m_enabledSwitch, &ToggleSwitch::clicked, &m_model, &PanelModel::setEnabled);
+    connect(m_launchSwitch, &ToggleSwitch::clicked, &m_model, &PanelModel::setLaunchAtLogin);
+    connect(m_notice, &PermissionNotice::openSettingsClicked, &m_model,
+            &PanelModel::openFolderAccessSettings);
+    connect(&m_model, &PanelModel::previewCountChanged, this, &ContentView::refresh);
+    connect(&m_model, &PanelModel::permissionDeniedChanged, this, &ContentView::refresh);
+    connect(&m_model.settings(), &AppSettings::changed, this, &ContentView::refresh);
+
+    restyle();
+    refresh();
+}
+
+ContentView::~ContentView()
+{
+    // The base destructor closes the window, and the age field's focus-out would commit into
+    // a panel that is already half gone.
+    m_ageField->disconnect(this);
+    disconnect(&m_model.settings(), nullptr, this, nullptr);
+    disconnect(&m_model, nullptr, this, nullptr);
+}
+
+QWidget *ContentView::makeHeader()
+{
+    auto *header = new QWidget;
+    auto *row = makeRow(header);
+    m_headerIcon = new QLabel;
+    m_title = new QLabel(QStringLiteral("Quillbrook"));
+    m_title->setObjectName(QStringLiteral("title"));
+    row->addWidget(m_headerIcon);
+    row->addWidget(m_title);
+    row->addStretch(1);
+    return header;
+}
+
+QFrame *ContentView::makeDivider()
+{
+    auto *divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setLineWidth(1);
+    divider->setFixedHeight(1);
+    m_dividers.append(divider);
+    return divider;
+}
+
+QLabel *ContentView::makeCaption(const QString &text, const QString &name)
+{
+    auto *caption = new QLabel(text);
+    caption->setObjectName(name);
+    caption->setProperty("captionStyle", true);
+    m_secondaryLabels.append(caption);
+    return caption;
+}
+
+QWidget *ContentView::makeScheduleSection()
+{
+    auto *section = new QWidget;
+    section->setObjectName(QStringLiteral("scheduleSection"));
+    auto *column = makeColumn(section, innerGap);
+    column->addWidget(makeCaption(QStringLiteral("Frequency"), QStringLiteral("frequencyCaption")));
+
+    auto *rowWidget = new QWidget;
+    auto *row = makeRow(rowWidget);
+    m_frequencyPicker = makePicker(QStringLiteral("Frequency"), QStringLiteral("frequencyPicker"));
+    for (Frequency frequency : allFrequencies())
+        m_frequencyPicker->addItem(rawValue(frequency));
+    m_atLabel = new QLabel(QStringLiteral("at"));
+    m_atLabel->setObjectName(QStringLiteral("atLabel"));
+    m_secondaryLabels.append(m_atLabel);
+    m_hourPicker = makePicker(QStringLiteral("Hour"), QStringLiteral("hourPicker"));
+    for (int hour = 0; hour < 24; ++hour)
+        m_hourPicker->addItem(hourLabel(hour));
+    row->addWidget(m_frequencyPicker);
+    row->addWidget(m_atLabel);
+    row->addWidget(m_hourPicker);
+    row->addStretch(1);
+    column->addWidget(rowWidget);
+
+    connect(m_frequencyPicker, &QComboBox::activated, this, [this](int index) {
+        const QList<Frequency> all = allFrequencies();
+        if (index >= 0 && index < all.size())
+            m_model.setFrequency(all.at(index));
+    });
+    connect(m_hourPicker, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0)
+            m_model.setHourOfDay(index);
+    });
+    return section;
+}
+
+QWidget *ContentView::makeAgeSection()
+{
+    auto *section = new QWidget;
+    auto *column = makeColumn(section, innerGap);
+    column->addWidget(
+        makeCaption(QStringLiteral("Delete screenshots older than"), QStringLiteral("ageCaption")));
+
+    auto *rowWidget = new QWidget;
+    auto *row = makeRow(rowWidget);
+    m_ageField = new QLineEdit;
+    m_ageField->setObjectName(QStringLiteral("ageField"));
+    m_ageField->setAccessibleName(QStringLiteral("Age"));
+    m_ageField->setFixedWidth(ageFieldWidth);
+    m_unitPicker = makePicker(QStringLiteral("Unit"), QStringLiteral("unitPicker"));
+    for (AgeUnit unit : allAgeUnits())
+        m_unitPicker->addItem(rawValue(unit));
+    row->addWidget(m_ageField);
+    row->addWidget(m_unitPicker);
+    row->addStretch(1);
+    column->addWidget(rowWidget);
+
+    connect(m_ageField, &QLineEdit::editingFinished, this, [this] {
+        m_model.commitAgeText(m_ageField->text());
+        // Refused text gives way to the stored value, which shows the user it was not taken.
+        m_ageField->setText(QString::number(m_model.settings().ageValue()));
+    });
+    connect(m_unitPicker, &QComboBox::activated, this, [this](int index) {
+        const QList<AgeUnit> all = allAgeUnits();
+        if (index >= 0 && index < all.size())
+            m_model.setAgeUnit(all.at(index));
+    });
+    return section;
+}
+
+QWidget *ContentView::makeFolderSection()
+{
+    auto *section = new QWidget;
+    auto *column = makeColumn(section, innerGap);
+    column->addWidget(
+        makeCaption(QStringLiteral("Source folder"), QStringLiteral("folderCaption")));
+
+    auto *rowWidget = new QWidget;
+    auto *row = makeRow(rowWidget);
+    m_folderPath = new ElidedLabel;
+    m_folderPath->setObjectName(QStringLiteral("folderPath"));
+    m_changeButton = new QPushButton(QStringLiteral("Change\u2026"));
+    m_changeButton->setObjectName(QStringLiteral("changeButton"));
+    row->addWidget(m_folderPath);
+    row->addStretch(1);
+    row->addWidget(m_changeButton);
+    column->addWidget(rowWidget);
+
+    connect(m_changeButton, &QPushButton::clicked, &m_model, &PanelModel::chooseSourceFolder);
+    return section;
+}
+
+QWidget *ContentView::makeStatusLine(const QString &label, QLabel *value)
+{
+    auto *line = new QWidget;
+    auto *row = makeRow(line);
+    auto *labelText = new QLabel(label);
+    labelText->setProperty("captionStyle", true);
+    m_secondaryLabels.append(labelText);
+    value->setProperty("captionStyle", true);
+    value->setTextFormat(Qt::PlainText);
+    row->addWidget(labelText);
+    row->addWidget(value);
+    row->addStretch(1);
+    return line;
+}
+
+QWidget *ContentView::makeStatusBlock()
+{
+    m_statusBlock = new QWidget;
+    m_statusBlock->setObjectName(QStringLiteral("statusBlock"));
+    auto *column = makeColumn(m_statusBlock, statusGap);
+    m_lastRunValue = new QLabel;
+    m_lastRunValue->setObjectName(QStringLiteral("lastRunValue"));
+    m_trashedValue = new QLabel;
+    m_trashedValue->setObjectName(QStringLiteral("trashedValue"));
+    m_previewValue = new QLabel;
+    m_previewValue->setObjectName(QStringLiteral("previewValue"));
+    column->addWidget(makeStatusLine(QStringLiteral("Last run:"), m_lastRunValue));
+    column->addWidget(makeStatusLine(QStringLiteral("Trashed:"), m_trashedValue));
+    m_previewLine = makeStatusLine(QStringLiteral("Would trash now:"), m_previewValue);
+    m_previewLine->setObjectName(QStringLiteral("previewLine"));
+    column->addWidget(m_previewLine);
+    return m_statusBlock;
+}
+
+QWidget *ContentView::makeRunRow()
+{
+    auto *rowWidget = new QWidget;
+    auto *row = makeRow(rowWidget);
+    m_runNowButton = new QPushButton(QStringLiteral("Run Now"));
+    m_runNowButton->setObjectName(QStringLiteral("runNowButton"));
+    m_previewButton = new QPushButton(QStringLiteral("Preview"));
+    m_previewButton->setObjectName(QStringLiteral("previewButton"));
+    row->addWidget(m_runNowButton);
+    row->addWidget(m_previewButton);
+    row->addStretch(1);
+    connect(m_runNowButton, &QPushButton::clicked, &m_model, &PanelModel::runNow);
+    connect(m_previewButton, &QPushButton::clicked, &m_model, &PanelModel::showPreview);
+    return rowWidget;
+}
+
+QWidget *ContentView::makeFooter()
+{
+    auto *footer = new QWidget;
+    auto *row = makeRow(footer);
+    m_quitButton = new TextButton(QStringLiteral("Quit"));
+    m_quitButton->setObjectName(QStringLiteral("quitButton"));
+    m_link = new TextButton(PanelModel::websiteText());
+    m_link->setObjectName(QStringLiteral("websiteLink"));
+    m_link->setLinkLook(true);
+    m_link->setToolTip(PanelModel::websiteUrl().toString());
+    row->addWidget(m_quitButton);
+    row->addStretch(1);
+    row->addWidget(m_link);
+    connect(m_quitButton, &TextButton::clicked, &m_model, &PanelModel::quit);
+    connect(m_link, &TextButton::clicked, &m_model, &PanelModel::openWebsite);
+    return footer;
+}
+
+void ContentView::restyle()
+{
+    // Setting fonts and palettes on children sends change events of their own; ignore those.
+    m_restyling = true;
+    const QPalette &pal = palette();
+    const QColor secondary = PanelStyle::secondaryColor(pal);
+    const QFont caption = PanelStyle::captionFont(font());
+
+    m_title->setFont(PanelStyle::headlineFont(font()));
+    const int iconSize = QFontMetrics(m_title->font()).height();
+    m_headerIcon->setPixmap(
+        PanelStyle::tintedPixmap(QStringLiteral("user-trash-full"), iconSize, secondary, this));
+    m_headerIcon->setFixedSize(iconSize, iconSize);
+
+    for (QLabel *label : findChildren<QLabel *>()) {
+        if (label->property("captionStyle").toBool())
+            label->setFont(caption);
+    }
+    for (QLabel *label : std::as_const(m_secondaryLabels))
+        PanelStyle::setTextColor(label, secondary);
+    PanelStyle::setTextColor(m_previewValue, PanelStyle::orangeColor(pal));
+
+    for (QFrame *divider : std::as_const(m_dividers)) {
+        QPalette dividerPalette = divider->palette();
+        dividerPalette.setColor(QPalette::WindowText, PanelStyle::separatorColor(pal));
+        divider->setPalette(dividerPalette);
+    }
+
+    m_folderPath->setFont(PanelStyle::monospaceFont(font()));
+    m_changeButton->setFont(PanelStyle::smallControlFont(font()));
+
+    // "Run Now" is the prominent button: its bezel filled with the accent colour.
+    QPalette accent = m_runNowButton->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        accent.setColor(group, QPalette::Button, pal.color(group, QPalette::Highlight));
+        accent.setColor(group, QPalette::ButtonText, pal.color(group, QPalette::HighlightedText));
+    }
+    m_runNowButton->setPalette(accent);
+
+    PanelStyle::setTextColor(m_quitButton, secondary);
+    m_link->setFont(caption);
+    PanelStyle::setTextColor(m_link, secondary);
+
+    m_notice->restyle();
+    m_restyling = false;
+}
+
+void ContentView::refresh()
+{
+    const AppSettings &settings = m_model.settings();
+
+    m_enabledSwitch->setChecked(settings.enabled());
+    m_notice->setVisible(m_model.permissionDenied());
+
+    const Frequency frequency = settings.frequency();
+    m_frequencyPicker->setCurrentIndex(allFrequencies().indexOf(frequency));
+    const bool withHour = frequency != Frequency::Hourly;
+    const qint64 hour = settings.hourOfDay();
+    m_hourPicker->setCurrentIndex(hour >= 0 && hour < 24 ? int(hour) : -1);
+    m_atLabel->setVisible(withHour);
+    m_hourPicker->setVisible(withHour);
+
+    refreshAgeField();
+    m_unitPicker->setCurrentIndex(allAgeUnits().indexOf(settings.ageUnit()));
+
+    m_folderPath->setText(displayFolderPath(settings.sourceFolder(), QDir::homePath()));
+    m_launchSwitch->setChecked(settings.launchAtLogin());
+
+    m_lastRunValue->setText(settings.lastRunText());
+    m_trashedValue->setText(countPhrase(settings.lastRunCount()));
+    const std::optional<qint64> preview = m_model.previewCount();
+    if (preview)
+        m_previewValue->setText(countPhrase(*preview));
+    m_previewLine->setVisible(preview.has_value());
+}
+
+void ContentView::refreshAgeField()
+{
+    // Never overwrite what the user is typing; the commit puts the stored value back.
+    if (!m_ageField->hasFocus())
+        m_ageField->setText(QString::number(m_model.settings().ageValue()));
+}
+
+void ContentView::fitHeight()
+{
+    QLayout *stack = layout();
+    const int height = stack->hasHeightForWidth() ? stack->totalHeightForWidth(panelWidth)
+                                                  : stack->totalSizeHint().height();
+    if (height != this->height() || minimumHeight() != height)
+        setFixedHeight(height);
+}
+
+bool ContentView::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::LayoutRequest)
+        fitHeight();
+    return handled;
+}
+
+void ContentView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (!m_restyling &&
+        (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange))
+        restyle();
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A scheduled run in another process may have written a new record since the last look.
+    refresh();
+}

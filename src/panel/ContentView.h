@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QWidget>
+
+class ElidedLabel;
+class PanelModel;
+class PermissionNotice;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TextButton;
+class ToggleSwitch;
+
+/**
+ * The control panel: 320 wide, as tall as its content. Draws the settings and the panel's own
+ * state from @p model and forwards every user action to it. It keeps no copy of any setting:
+ * everything is read again on each change of the settings and each time the panel is shown.
+ */
+class ContentView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int panelWidth = 320;
+
+    explicit ContentView(PanelModel &model, QWidget *parent = nullptr);
+    ~ContentView() override;
+
+    PanelModel &model() const { return m_model; }
+
+    /** Reads every setting and the panel state again and shows them. */
+    void refresh();
+
+protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *makeHeader();
+    QWidget *makeScheduleSection();
+    QWidget *makeAgeSection();
+    QWidget *makeFolderSection();
+    QWidget *makeStatusBlock();
+    QWidget *makeRunRow();
+    QWidget *makeFooter();
+    QFrame *makeDivider();
+    QLabel *makeCaption(const QString &text, const QString &name);
+    QWidget *makeStatusLine(const QString &label, QLabel *value);
+
+    void restyle();
+    void refreshAgeField();
+    void fitHeight();
+
+    PanelModel &m_model;
+    bool m_restyling = false;
+
+    QLabel *m_headerIcon = nullptr;
+    QLabel *m_title = nullptr;
+    ToggleSwitch *m_enabledSwitch = nullptr;
+    PermissionNotice *m_notice = nullptr;
+    QComboBox *m_frequencyPicker = nullptr;
+    QLabel *m_atLabel = nullptr;
+    QComboBox *m_hourPicker = nullptr;
+    QLineEdit *m_ageField = nullptr;
+    QComboBox *m_unitPicker = nullptr;
+    ElidedLabel *m_folderPath = nullptr;
+    QPushButton *m_changeButton = nullptr;
+    ToggleSwitch *m_launchSwitch = nullptr;
+    QWidget *m_statusBlock = nullptr;
+    QLabel *m_lastRunValue = nullptr;
+    QLabel *m_trashedValue = nullptr;
+    QWidget *m_previewLine = nullptr;
+    QLabel *m_previewValue = nullptr;
+    QPushButton *m_runNowButton = nullptr;
+    QPushButton *m_previewButton = nullptr;
+    TextButton *m_quitButton = nullptr;
+    TextButton *m_link = nullptr;
+    QList<QLabel *> m_secondaryLabels;
+    QList<QFrame *> m_dividers;
+};

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "agent/AgentInstaller.h"
+#include "settings/AgeUnit.h"
+#include "settings/Frequency.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class AppSettings;
+class Clock;
+
+/**
+ * The control panel's state and actions, without widgets. Holds the shared settings (never a
+ * copy of them) and the two values that live only as long as the panel: the last preview count
+ * and whether the last folder-access probe failed. Everything runs on the main thread.
+ */
+class PanelModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    /** Asks for one folder, starting in the given one; nothing when the user cancels. */
+    using FolderChooser = std::function<std::optional<QString>(const QString &startFolder)>;
+    using UrlOpener = std::function<void(const QUrl &url)>;
+    using QuitHandler = std::function<void()>;
+
+    /** The footer link. */
+    static QString websiteText();
+    static QUrl websiteUrl();
+
+    /** How long after switching on the folder-access probe runs. */
+    static constexpr int probeDelayMs = 500;
+
+    /**
+     * @p clock is the "now" of runs, previews and the folder read; it must outlive the model.
+     * The agent context is AgentContext::standard(), read at each use, until one is set.
+     */
+    explicit PanelModel(AppSettings &settings, QObject *parent = nullptr);
+    PanelModel(AppSettings &settings, const Clock &clock, QObject *parent = nullptr);
+
+    AppSettings &settings() const { return m_settings; }
+
+    std::optional<qint64> previewCount() const { return m_previewCount; }
+    bool permissionDenied() const { return m_permissionDenied; }
+
+    void setAgentContext(const AgentContext &context) { m_agentContext = context; }
+    void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
+    void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
+    void setQuitHandler(QuitHandler handler) { m_quitHandler = std::move(handler); }
+
+    /**
+     * The "Enabled" switch: stores @p on; switching on reads the source folder once (so that a
+     * guarded folder asks for access now) and queues the folder-access probe, never cancelled;
+     * switching off clears the notice at once. Then brings the schedule in line.
+     */
+    void setEnabled(bool on);
+    void setFrequency(Frequency frequency);
+    void setHourOfDay(qint64 hour);
+
+    /**
+     * The age field's commit: stores the text when it is a whole number (surrounding spaces and
+     * a leading sign allowed) and returns true. Anything else, fractions such as "1.5" included,
+     * is refused and leaves the stored value as it was.
+     */
+    bool commitAgeText(const QString &text);
+    void setAgeUnit(AgeUnit unit);
+
+    /** "Change…": stores the chosen folder as an absolute path; a cancel changes nothing. */
+    void chooseSourceFolder();
+    void setLaunchAtLogin(bool on);
+
+    /** "Run Now": one cleanup run, preview cleared, "Run Now trashed N" logged. */
+    void runNow();
+    /** "Preview": counts what a run would move now. */
+    void showPreview();
+
+    /**
+     * "Try System Settings anyway": there is no privacy page for folders here, so this opens the
+     * source folder, or its nearest existing parent, in the file manager.
+     */
+    void openFolderAccessSettings();
+    void openWebsite();
+    /** "Quit": ends the app; settings, schedule and login item stay as they are. */
+    void quit();
+
+signals:
+    void previewCountChanged();
+    void permissionDeniedChanged();
+
+private:
+    void setPermissionDenied(bool denied);
+    void applyScheduleNow();
+
+    AppSettings &m_settings;
+    const Clock &m_clock;
+    std::optional<AgentContext> m_agentContext;
+    FolderChooser m_folderChooser;
+    UrlOpener m_urlOpener;
+    QuitHandler m_quitHandler;
+    std::optional<qint64> m_previewCount;
+    bool m_permissionDenied = false;
+};

@@ -1,0 +1,80 @@
+#include "PermissionNotice.h"
+
+#include "PanelStyle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int innerMargin = 8;
+constexpr int gap = 6;
+constexpr qreal cornerRadius = 6.0;
+
+} // namespace
+
+PermissionNotice::PermissionNotice(QWidget *parent)
+    : QWidget(parent), m_icon(new QLabel(this)),
+      m_title(new QLabel(QStringLiteral("Permission denied"), this)),
+      m_explanation(new QLabel(
+          QStringLiteral(
+              "To fix this, quit the app, drag it to the Trash, and reinstall. macOS doesn't allow "
+              "re-prompting for folder access once denied."),
+          this)),
+      m_button(new QPushButton(QStringLiteral("Try System Settings anyway"), this))
+{
+    setObjectName(QStringLiteral("permissionNotice"));
+    m_explanation->setObjectName(QStringLiteral("noticeExplanation"));
+    m_explanation->setWordWrap(true);
+    m_explanation->setTextFormat(Qt::PlainText);
+    m_title->setTextFormat(Qt::PlainText);
+
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    titleRow->setSpacing(gap);
+    titleRow->addWidget(m_icon, 0, Qt::AlignVCenter);
+    titleRow->addWidget(m_title, 0, Qt::AlignVCenter);
+    titleRow->addStretch(1);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(innerMargin, innerMargin, innerMargin, innerMargin);
+    column->setSpacing(gap);
+    column->addLayout(titleRow);
+    column->addWidget(m_explanation);
+    column->addWidget(m_button, 0, Qt::AlignLeft);
+
+    connect(m_button, &QPushButton::clicked, this, &PermissionNotice::openSettingsClicked);
+    restyle();
+}
+
+void PermissionNotice::restyle()
+{
+    const QFont caption = PanelStyle::captionFont(font());
+    QFont title = caption;
+    title.setWeight(QFont::DemiBold);
+    m_title->setFont(title);
+    m_explanation->setFont(caption);
+    PanelStyle::setTextColor(m_explanation, PanelStyle::secondaryColor(palette()));
+    m_button->setFont(PanelStyle::smallControlFont(font()));
+
+    const int iconSize = QFontMetrics(caption).height();
+    m_icon->setPixmap(PanelStyle::tintedPixmap(QStringLiteral("dialog-warning"), iconSize,
+                                               PanelStyle::orangeColor(palette()), this));
+    m_icon->setFixedSize(iconSize, iconSize);
+    update();
+}
+
+void PermissionNotice::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor fill = PanelStyle::orangeColor(palette());
+    fill.setAlphaF(0.1);
+    QPainterPath box;
+    box.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    painter.fillPath(box, fill);
+}

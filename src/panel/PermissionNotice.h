@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+/**
+ * The warning box shown while the source folder could not be listed: a faint orange box with
+ * rounded corners, a title, an explanation that wraps over as many lines as it needs, and a
+ * button that offers a way to look at the folder's access.
+ */
+class PermissionNotice : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PermissionNotice(QWidget *parent = nullptr);
+
+    /** Re-derives colours and fonts from the current palette and font. */
+    void restyle();
+
+signals:
+    void openSettingsClicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QLabel *m_icon;
+    QLabel *m_title;
+    QLabel *m_explanation;
+    QPushButton *m_button;
+};
