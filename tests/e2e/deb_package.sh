@@ -24,8 +24,8 @@ echo "package: $(basename "$deb")"
 field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
-# Taken from the linked libraries by dpkg-shlibdeps, not written by hand.
-for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6; do
+# Taken from the linked libraries by dpkg-shlibdeps, not written by hand, plus the SVG plugins.
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6; do
     [[ ", $depends" == *", $library "* || ", $depends" == *", $library," ]] ||
         fail "Depends lacks $library"
 done
