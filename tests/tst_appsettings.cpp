@@ -337,6 +337,7 @@ void TestAppSettings::anotherWriterIsSeenByTheNextRead()
         QFile file(next);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(contents);
+        file.flush();
         file.setFileTime(QDateTime::currentDateTime().addSecs(secondsAhead),
                          QFileDevice::FileModificationTime);
         file.close();

@@ -10,7 +10,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -184,6 +186,28 @@ void keepUnreadableCopy(const QString &path)
     }
 }
 
+// In milliseconds, as QSettings compares it.
+std::optional<qint64> modificationTime(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+}
+
+// Another process's QSettings takes the file as unchanged while its size and its modification
+// time in milliseconds are; two writes of one length in the same millisecond (a run record's
+// date and count) would leave the second unseen. So no version we write shares the previous
+// version's millisecond.
+void keepModificationTimeApart(const QString &path, std::optional<qint64> previous)
+{
+    if (!previous || modificationTime(path) != previous)
+        return;
+    const qint64 next = *previous + 1;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {next / 1000, (next % 1000) * 1000000}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
 } // namespace
 
 AppSettings::AppSettings(const QString &filePath, const QString &homePath, QObject *parent)
@@ -218,9 +242,11 @@ void AppSettings::write(const QString &key, const QVariant &value)
     // A store of its own per write: QSettings keeps the first error it met for the life of the
     // object, so only a fresh one tells whether this very write reached the disk. It shares the
     // parsed file with m_store, so the next read sees the value either way.
+    const std::optional<qint64> previousTime = modificationTime(filePath());
     QSettings store(filePath(), QSettings::IniFormat);
     store.setValue(key, value);
     store.sync();
+    keepModificationTimeApart(filePath(), previousTime);
     if (store.status() == QSettings::AccessError)
         logLine(QStringLiteral("Failed to save settings: cannot write ") + filePath());
     emit changed();
