@@ -31,8 +31,7 @@ bool isDotOrDotDot(const char *name)
 
 // Reads every entry of @p folder, handing each name to @p take. False when the folder cannot be
 // opened or reading it fails part way: a half-read folder is not a listing.
-template<typename Take>
-bool readFolder(const QByteArray &folder, Take take)
+template <typename Take> bool readFolder(const QByteArray &folder, Take take)
 {
     if (folder.isEmpty())
         return false;
@@ -81,7 +80,7 @@ bool canList(const QByteArray &folder)
 
 EntryDates entryDates(const QByteArray &path)
 {
-    struct statx st {};
+    struct statx st = {};
     if (path.isEmpty() ||
         statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &st) != 0)
         return {};
@@ -109,8 +108,8 @@ QString decodeLeniently(const QByteArray &bytes)
 {
     // QString::fromUtf8 would silently drop a leading byte-order mark, so "\xEF\xBB\xBFScreenshot"
     // would read as a screenshot name although the name does not begin with "Screenshot".
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
 }
 

@@ -72,7 +72,7 @@ bool makePath(const QByteArray &path, QString *error)
 {
     for (qsizetype end = path.indexOf('/', 1);; end = path.indexOf('/', end + 1)) {
         const QByteArray prefix = end < 0 ? path : path.left(end);
-        struct stat st {};
+        struct stat st = {};
         if (!prefix.endsWith('/') && stat(prefix.constData(), &st) != 0 &&
             (errno != ENOENT || (mkdir(prefix.constData(), 0700) != 0 && errno != EEXIST))) {
             *error = failure(QStringLiteral("Cannot create the folder"), prefix, errno);
@@ -92,14 +92,20 @@ UniqueFd openOrMakeFolder(int dirFd, const QByteArray &dirPath, const QByteArray
     UniqueFd fd(openat(dirFd, name.constData(), flags));
     if (!fd.isValid() && errno == ENOENT) {
         if (mkdirat(dirFd, name.constData(), 0700) != 0 && errno != EEXIST) {
-            *error = failure(QStringLiteral("Cannot create the trash folder"), joined(dirPath, name),
-                             errno);
+            *error = failure(QStringLiteral("Cannot create the trash folder"),
+                             joined(dirPath, name), errno);
             return {};
         }
         fd = UniqueFd(openat(dirFd, name.constData(), flags));
     }
     if (!fd.isValid() || fstat(fd.get(), st) != 0) {
-        *error = failure(QStringLiteral("Cannot open the trash folder"), joined(dirPath, name), errno);
+        *error =
+            failure(QStringLiteral("Cannot open the trash folder"), joined(dirPath, name), errno);
+        return {};
+    }
+    if (!S_ISDIR(st->st_mode)) {
+        *error =
+            failure(QStringLiteral("Cannot use the trash folder"), joined(dirPath, name), ENOTDIR);
         return {};
     }
     return fd;
@@ -107,7 +113,7 @@ UniqueFd openOrMakeFolder(int dirFd, const QByteArray &dirPath, const QByteArray
 
 bool openFilesAndInfo(int trashFd, TrashFolders *trash, QString *error)
 {
-    struct stat st {};
+    struct stat st = {};
     trash->files = openOrMakeFolder(trashFd, trash->path, "files", &st, error);
     if (!trash->files.isValid())
         return false;
@@ -136,7 +142,7 @@ bool openSharedTopdirTrash(int topFd, const QByteArray &topdir, const QByteArray
                            TrashFolders *trash)
 {
     const UniqueFd shared(openat(topFd, ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st {};
+    struct stat st = {};
     if (!shared.isValid() || fstat(shared.get(), &st) != 0 || !S_ISDIR(st.st_mode) ||
         !(st.st_mode & S_ISVTX))
         return false;
@@ -163,7 +169,7 @@ bool openTopdirTrash(const QByteArray &topdir, TrashFolders *trash, QString *err
 
     const QByteArray name = ".Trash-" + uid;
     trash->path = joined(topdir, name);
-    struct stat st {};
+    struct stat st = {};
     QString why;
     const UniqueFd own = openOrMakeFolder(top.get(), topdir, name, &st, &why);
     if (own.isValid() && st.st_uid != getuid())
@@ -180,7 +186,7 @@ bool openTopdirTrash(const QByteArray &topdir, TrashFolders *trash, QString *err
 std::optional<dev_t> homeTrashDevice(QByteArray path)
 {
     for (int depth = 0; depth < MaxPathDepth; ++depth) {
-        struct stat st {};
+        struct stat st = {};
         if (stat(path.constData(), &st) == 0)
             return st.st_dev;
         if (path == "/")
@@ -224,14 +230,14 @@ QByteArray mountPointOf(const QByteArray &canonicalDir, dev_t device)
             if (isInside(mountPoint, canonicalDir) && mountPoint.size() >= best.size())
                 best = mountPoint;
         }
-        struct stat st {};
+        struct stat st = {};
         if (!best.isEmpty() && stat(best.constData(), &st) == 0 && st.st_dev == device)
             return best;
     }
     QByteArray top = canonicalDir;
     for (int depth = 0; depth < MaxPathDepth && top != "/"; ++depth) {
         const QByteArray up = parentOf(top);
-        struct stat st {};
+        struct stat st = {};
         if (stat(up.constData(), &st) != 0 || st.st_dev != device)
             break;
         top = up;
@@ -280,7 +286,7 @@ int renameNoReplace(int fromDir, const QByteArray &from, int toDir, const QByteA
         return err;
     // Some file systems (older network and FUSE ones) refuse the flag. The name is reserved for
     // us by its info file, so only a stray entry can stand in the way: look before renaming.
-    struct stat st {};
+    struct stat st = {};
     if (fstatat(toDir, to.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return EEXIST;
     if (errno != ENOENT)
@@ -298,6 +304,8 @@ qint64 randomSuffix()
 Trash::Trash(QByteArray homeTrash, const Clock &clock)
     : m_homeTrash(std::move(homeTrash)), m_clock(clock)
 {
+    while (m_homeTrash.size() > 1 && m_homeTrash.endsWith('/'))
+        m_homeTrash.chop(1);
 }
 
 Trash::~Trash()
@@ -334,10 +342,10 @@ bool Trash::moveToTrash(const QByteArray &path, QString *error)
     const UniqueFd parentFd(open(parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!parentFd.isValid())
         return fail(failure(QStringLiteral("Cannot open the folder"), parent, errno));
-    struct stat entrySt {};
+    struct stat entrySt = {};
     if (fstatat(parentFd.get(), name.constData(), &entrySt, AT_SYMLINK_NOFOLLOW) != 0)
         return fail(failure(QStringLiteral("Cannot find"), entry, errno));
-    struct stat parentSt {};
+    struct stat parentSt = {};
     if (fstat(parentFd.get(), &parentSt) != 0)
         return fail(failure(QStringLiteral("Cannot examine the folder"), parent, errno));
 
@@ -380,7 +388,8 @@ bool Trash::moveToTrash(const QByteArray &path, QString *error)
             if (errno == EEXIST)
                 continue;
             // A read-only or refused trash fails the same way for every name: stop at once.
-            return fail(failure(QStringLiteral("Cannot create the trash info file"), infoPath, errno));
+            return fail(
+                failure(QStringLiteral("Cannot create the trash info file"), infoPath, errno));
         }
         m_usedTrashes.insert(trash.path);
         int err = writeAll(fd, info);
@@ -407,15 +416,16 @@ bool Trash::moveToTrash(const QByteArray &path, QString *error)
         return fail(text);
     }
     return fail(QStringLiteral("Cannot find a free name for ") + shown(name) +
-                QStringLiteral(" in ") + shown(trash.path) + QStringLiteral(" after %1 tries")
-                                                                 .arg(MaxNameAttempts));
+                QStringLiteral(" in ") + shown(trash.path) +
+                QStringLiteral(" after %1 tries").arg(MaxNameAttempts));
 }
 
 void Trash::syncUsed()
 {
     for (const QByteArray &path : std::as_const(m_usedTrashes)) {
         for (const char *folder : {"/files", "/info"}) {
-            const UniqueFd fd(open((path + folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            const UniqueFd fd(
+                open((path + folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (fd.isValid())
                 fsync(fd.get());
         }

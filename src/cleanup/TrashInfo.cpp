@@ -126,27 +126,20 @@ std::optional<QByteArray> trashInfoPath(const QByteArray &text)
 
 QByteArray trashEntryName(const QByteArray &name, qint64 suffix, qsizetype maxLength)
 {
-    QByteArray stem = name;
-    QByteArray tail;
-    if (suffix > 1) {
-        // "a.tar.gz" becomes "a.tar.2.gz": the extension stays last so the file still opens
-        // with the right program from the trash. A leading dot is not an extension separator.
-        const QByteArray counter = '.' + QByteArray::number(suffix);
-        const qsizetype dot = name.lastIndexOf('.');
-        if (dot > 0 && dot < name.size() - 1) {
-            stem = name.left(dot);
-            tail = counter + name.mid(dot);
-        } else {
-            tail = counter;
-        }
-    }
+    // "a.tar.gz" becomes "a.tar.2.gz": the extension stays last so the file still opens with the
+    // right program from the trash. A leading dot is not an extension separator.
+    const qsizetype dot = name.lastIndexOf('.');
+    const bool hasExtension = dot > 0 && dot < name.size() - 1;
+    QByteArray stem = hasExtension ? name.left(dot) : name;
+    const QByteArray counter = suffix > 1 ? '.' + QByteArray::number(suffix) : QByteArray();
+    QByteArray tail = hasExtension ? counter + name.mid(dot) : counter;
     if (stem.size() + tail.size() <= maxLength)
         return stem + tail;
-    // Too long for the file system once ".trashinfo" is added. Shorten the stem; an extension so
+    // Too long for the file system once ".trashinfo" is added: shorten the stem. An extension so
     // long that little stem would be left is treated as part of the stem.
     if (tail.size() > maxLength / 2) {
         stem = name;
-        tail = '.' + QByteArray::number(suffix);
+        tail = counter;
     }
     return cutAtCharacter(stem, qMax<qsizetype>(1, maxLength - tail.size())) + tail;
 }
