@@ -6,12 +6,14 @@ set(CPACK_PACKAGE_VENDOR "The Quillbrook developers")
 set(CPACK_PACKAGE_CONTACT "The Quillbrook developers <maintainers@quillbrook.org>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://quillbrook.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keeps your Desktop free of old screenshots")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Quillbrook moves screenshots older than a limit you choose from one folder, by default \
-~/Desktop, to the freedesktop.org Trash, so nothing is ever deleted outright. A tray icon \
-opens a small panel to set the age limit, the folder and an hourly, daily or weekly schedule \
-(a systemd user timer runs 'quillbrook --headless'), to preview or run a cleanup at once, and \
-to start Quillbrook at login.")
+# Wrapped by hand: dpkg shows each line as it is.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Quillbrook moves screenshots older than a limit you choose from one folder,"
+    "by default ~/Desktop, to the freedesktop.org Trash, so nothing is ever"
+    "deleted outright. A tray icon opens a small panel to set the age limit, the"
+    "folder and an hourly, daily or weekly schedule (a systemd user timer runs"
+    "'quillbrook --headless'), to preview or run a cleanup at once, and to start"
+    "Quillbrook at login.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
