@@ -1,6 +1,5 @@
 #include "agent/AgentJob.h"
 #include "agent/AgentPlist.h"
-#include "agent/SystemdUnits.h"
 
 #include <QTest>
 
@@ -46,8 +45,6 @@ private slots:
     void calendars();
     void rejects_data();
     void rejects();
-    void commandLine_data();
-    void commandLine();
 };
 
 void TestAgentJob::calendars_data()
@@ -149,26 +146,6 @@ void TestAgentJob::rejects()
     QString error;
     QVERIFY(!agentJobFromPlist(plist, &error));
     QVERIFY2(error.contains(reason), qPrintable(error));
-}
-
-void TestAgentJob::commandLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("plain") << QStringList{u"/usr/bin/quillbrook"_s, u"--headless"_s}
-                           << uR"("/usr/bin/quillbrook" "--headless")"_s;
-    // "$" is literal in the path but expanded in the arguments; "%" is a specifier everywhere.
-    QTest::newRow("special characters")
-        << QStringList{uR"(/a b/%h/$HOME/"q"\x)"_s, uR"(50% of $PATH "\")"_s}
-        << uR"("/a b/%%h/$HOME/\"q\"\\x" "50%% of $$PATH \"\\\"")"_s;
-}
-
-void TestAgentJob::commandLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-    QCOMPARE(systemdExecCommandLine(arguments), expected);
 }
 
 QTEST_GUILESS_MAIN(TestAgentJob)

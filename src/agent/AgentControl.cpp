@@ -159,10 +159,14 @@ int load(const QString &documentPath)
     }
 
     const QString timerUnit = job->label + QStringLiteral(".timer");
-    if (!systemctl({QStringLiteral("daemon-reload")}) ||
-        !systemctl({QStringLiteral("start"), timerUnit})) {
-        printError(QStringLiteral("warning: no user service manager reachable; %1 is enabled "
-                                  "and starts with the next session")
+    if (QStandardPaths::findExecutable(QStringLiteral("systemctl")).isEmpty()) {
+        printError(QStringLiteral("warning: systemctl not found; %1 is enabled and starts with "
+                                  "the next session")
+                       .arg(timerUnit));
+    } else if (!systemctl({QStringLiteral("daemon-reload")}) ||
+               !systemctl({QStringLiteral("start"), timerUnit})) {
+        printError(QStringLiteral("warning: no user service manager reachable (systemctl --user "
+                                  "failed); %1 is enabled and starts with the next session")
                        .arg(timerUnit));
     }
     return 0;
