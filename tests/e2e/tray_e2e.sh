@@ -62,8 +62,9 @@ wait_for() {
     done
 }
 
-# --- The X server, on a display number it picks itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+# --- The X server, on a display number it picks itself. -noreset: otherwise it resets each time
+# its last client leaves, and a client that connects during the reset is refused.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
     >"$out/tray-e2e-xvfb.log" 2>&1 &
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
@@ -105,7 +106,7 @@ click_widget() {
     local line x y w h
     line=$(widget "$1")
     [ -n "$line" ] || fail "$1 is not shown"
-    IFS=$'\t' read -r _ _ _ x y w h _ <<<"$line"
+    read -r x y w h <<<"$(awk -F'\t' '{ print $4, $5, $6, $7 }' <<<"$line")"
     xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 }
 
