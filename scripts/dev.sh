@@ -20,7 +20,7 @@ packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plug
     fonts-dejavu-core)
 if [ "$mode" = test ]; then
     packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file xvfb trayer
-        xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin)
+        xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin clang-14 libclang-rt-14-dev)
 fi
 
 missing=()
@@ -45,3 +45,13 @@ if [ "$mode" = run ]; then
 fi
 
 ctest --test-dir "$build" --output-on-failure -j2
+
+# The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz
+# target for a bounded time (both defined in CMakePresets.json, each in a build folder of its own).
+cd "$root"
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz
