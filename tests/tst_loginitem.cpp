@@ -142,7 +142,7 @@ void TestLoginItem::execQuoting()
     }
     QCOMPARE(readExecArgument(exec), path);
     const QList<QByteArray> lines = Autostart::desktopEntry(path).split('\n');
-    QVERIFY(lines.contains("Exec=" + exec.toUtf8()));
+    QVERIFY(lines.contains("Exec=" + exec.toUtf8() + " --autostart"));
 }
 
 void TestLoginItem::entryPassesDesktopFileValidate_data()
@@ -184,7 +184,7 @@ void TestLoginItem::registerWritesAndUnregisterRemoves()
           "X-GNOME-Autostart-enabled=true"})
         QVERIFY2(lines.contains(line), line);
     const QString exec = Autostart::quoteExecArgument(QCoreApplication::applicationFilePath());
-    QVERIFY(lines.contains("Exec=" + exec.toUtf8()));
+    QVERIFY(lines.contains("Exec=" + exec.toUtf8() + " --autostart"));
     QCOMPARE(QFileInfo(m_home->configHome() + QStringLiteral("/autostart")).permissions() &
                  (QFile::ReadGroup | QFile::ReadOther),
              QFile::Permissions());

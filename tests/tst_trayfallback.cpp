@@ -51,13 +51,28 @@ private slots:
 
         // The tray's toggle has nothing to act on and must not show a second panel.
         delegate.togglePopover();
-        int panels = 0;
-        for (QWidget *candidate : QApplication::topLevelWidgets())
-            panels += candidate->isVisible() && candidate->findChild<ContentView *>() ? 1 : 0;
-        QCOMPARE(panels, 1);
+        QCOMPARE(visiblePanels(), 1);
+    }
+
+    void atLoginTheWindowWaitsForTheTray()
+    {
+        using namespace std::chrono_literals;
+        AppDelegate delegate(1s);
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(visiblePanels(), 0);
+        // No tray came: the panel must not stay invisible.
+        QTRY_COMPARE_WITH_TIMEOUT(visiblePanels(), 1, 10000);
     }
 
 private:
+    static int visiblePanels()
+    {
+        int panels = 0;
+        for (QWidget *candidate : QApplication::topLevelWidgets())
+            panels += candidate->isVisible() && candidate->findChild<ContentView *>() ? 1 : 0;
+        return panels;
+    }
+
     std::unique_ptr<TestHome> m_home;
 };
 

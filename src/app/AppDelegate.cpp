@@ -12,9 +12,22 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QVBoxLayout>
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent), m_toggle(Clock::system()) {}
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr std::chrono::milliseconds TrayPollInterval{250};
+
+} // namespace
+
+AppDelegate::AppDelegate(std::chrono::milliseconds trayWait, QObject *parent)
+    : QObject(parent), m_toggle(Clock::system()), m_trayWait(trayWait)
+{
+}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -35,11 +48,31 @@ void AppDelegate::setupStatusItem()
     QGuiApplication::setWindowIcon(PanelStyle::icon(QStringLiteral("quillbrook")));
     m_panelModel = std::make_unique<PanelModel>(AppSettings::shared());
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        setupTrayItem();
+        return;
+    }
+    if (m_trayWait <= std::chrono::milliseconds::zero()) {
         setupWindowWithoutTray();
         return;
     }
+    auto *poll = new QTimer(this);
+    auto checksLeft = std::make_shared<qint64>(std::max<qint64>(1, m_trayWait / TrayPollInterval));
+    connect(poll, &QTimer::timeout, this, [this, poll, checksLeft] {
+        const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+        if (!available && --*checksLeft > 0)
+            return;
+        poll->deleteLater();
+        if (available)
+            setupTrayItem();
+        else
+            setupWindowWithoutTray();
+    });
+    poll->start(TrayPollInterval);
+}
 
+void AppDelegate::setupTrayItem()
+{
     m_popover = std::make_unique<PanelPopup>(new ContentView(*m_panelModel));
     connect(m_popover.get(), &PanelPopup::hidden, this, [this] { m_toggle.noteHidden(); });
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include <chrono>
 #include <memory>
 
 class ContentView;
@@ -20,7 +21,12 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
+    /**
+     * @p trayWait is how long to wait for a tray to appear before the panel falls back to a
+     * window: nothing for a start by the user, a while for a start at login, when the desktop's
+     * tray may not be up yet.
+     */
+    explicit AppDelegate(std::chrono::milliseconds trayWait = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     /** Brings the login item in line with the setting, then sets up the tray item and popup. */
@@ -34,6 +40,7 @@ protected:
 
 private:
     void setupStatusItem();
+    void setupTrayItem();
     void setupWindowWithoutTray();
     void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
 
@@ -43,4 +50,5 @@ private:
     std::unique_ptr<QWidget> m_window;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     PopupToggle m_toggle;
+    std::chrono::milliseconds m_trayWait;
 };

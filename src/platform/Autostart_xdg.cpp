@@ -1,5 +1,7 @@
 #include "Autostart.h"
 
+#include "app/LaunchMode.h"
+
 #include "HostPaths.h"
 
 #include <QFile>
@@ -114,9 +116,10 @@ QString quoteExecArgument(const QString &argument)
 
 QByteArray desktopEntry(const QString &executable)
 {
-    const QString exec = quoteExecArgument(executable);
-    if (exec.isEmpty())
+    const QString program = quoteExecArgument(executable);
+    if (program.isEmpty())
         return QByteArray();
+    const QString exec = program + QLatin1Char(' ') + QLatin1String(LoginLaunchArgument);
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
                                          "Name=Quillbrook\n"
