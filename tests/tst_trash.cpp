@@ -280,7 +280,7 @@ private slots:
         QVERIFY(writeRaw(entry, "pixels"));
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+        QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         QVERIFY(!exists(entry));
         QCOMPARE(readRaw(m_trash + "/files/Screen Shot 1.png"), QByteArray("pixels"));
         QCOMPARE(readRaw(m_trash + "/info/Screen Shot 1.png.trashinfo"),
@@ -306,7 +306,7 @@ private slots:
                 trash.emplace(m_trash, m_clock);
             QVERIFY(writeRaw(entry, QByteArray::number(i)));
             QString error;
-            QVERIFY2(trash->moveToTrash(entry, &error), qPrintable(error));
+            QVERIFY2(trash->trashEntry(entry, &error), qPrintable(error));
         }
         const QList<QByteArray> infos = namesIn(m_trash + "/info");
         const QList<QByteArray> files = namesIn(m_trash + "/files");
@@ -333,7 +333,7 @@ private slots:
         QVERIFY(writeRaw(entry, "new"));
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+        QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         QCOMPARE(readRaw(m_trash + "/files/Screenshot.png"), QByteArray("stray"));
         QCOMPARE(readRaw(m_trash + "/files/Screenshot.2.png"), QByteArray("new"));
         QCOMPARE(namesIn(m_trash + "/info"), QList<QByteArray>{"Screenshot.2.png.trashinfo"});
@@ -347,7 +347,7 @@ private slots:
         QVERIFY(writeRaw(entry + "/inner/deep.txt", "deep"));
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+        QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         QVERIFY(!exists(entry));
         QCOMPARE(readRaw(m_trash + "/files/Screenshot folder.png/inner/deep.txt"),
                  QByteArray("deep"));
@@ -370,7 +370,7 @@ private slots:
         QCOMPARE(symlink(target.constData(), entry.constData()), 0);
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+        QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         QVERIFY(!exists(entry));
         const QByteArray moved = m_trash + "/files/Screenshot link.png";
         QVERIFY(S_ISLNK(modeOf(moved)));
@@ -390,7 +390,7 @@ private slots:
         QVERIFY(writeRaw(entry, "raw"));
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+        QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         QCOMPARE(readRaw(m_trash + "/files/" + name), QByteArray("raw"));
         const QByteArray info = *readRaw(m_trash + "/info/" + name + ".trashinfo");
         QVERIFY(info.contains("/Desktop/Screenshot%20%FF%FE.png\n"));
@@ -405,7 +405,7 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             QVERIFY(writeRaw(m_desktop + '/' + name, QByteArray::number(i)));
             QString error;
-            QVERIFY2(trash.moveToTrash(m_desktop + '/' + name, &error), qPrintable(error));
+            QVERIFY2(trash.trashEntry(m_desktop + '/' + name, &error), qPrintable(error));
         }
         const QList<QByteArray> infos = namesIn(m_trash + "/info");
         QCOMPARE(infos.size(), 3);
@@ -425,7 +425,7 @@ private slots:
         {
             Trash trash;
             QString error;
-            QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+            QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         }
         QCOMPARE(readRaw(dataHome + "/Trash/files/Screenshot.png"), QByteArray("x"));
         for (const char *folder :
@@ -475,7 +475,7 @@ private slots:
         }
         Trash trash(trashPath, m_clock);
         QString error;
-        QVERIFY(!trash.moveToTrash(entry, &error));
+        QVERIFY(!trash.trashEntry(entry, &error));
         QVERIFY2(error.contains(errorPart), qPrintable(error));
         QCOMPARE(readRaw(m_desktop + "/a.png"), QByteArray("keep"));
         QVERIFY(namesIn(m_trash + "/info").isEmpty() || blocker == "info");
@@ -515,7 +515,7 @@ private slots:
 
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+        QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
         const QByteArray used = volume + '/' + expectedTrash;
         QCOMPARE(readRaw(used + "/files/Screen Shot.png"), QByteArray("on the volume"));
         QCOMPARE(trashInfoPath(*readRaw(used + "/info/Screen Shot.png.trashinfo")),
@@ -537,7 +537,7 @@ private slots:
         QVERIFY(writeRaw(entry, "stays"));
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY(!trash.moveToTrash(entry, &error));
+        QVERIFY(!trash.trashEntry(entry, &error));
         QVERIFY2(error.startsWith(QStringLiteral("No usable trash on the file system of ")),
                  qPrintable(error));
         QCOMPARE(readRaw(entry), QByteArray("stays"));
@@ -570,7 +570,7 @@ private slots:
 
         Trash trash(m_trash, m_clock);
         QString error;
-        QVERIFY(!trash.moveToTrash(entry, &error));
+        QVERIFY(!trash.trashEntry(entry, &error));
         QVERIFY2(error.contains(QString::fromLocal8Bit(strerror(EROFS))), qPrintable(error));
         QCOMPARE(readRaw(entry), QByteArray("stays"));
         QVERIFY(namesIn(volumeTrash + "/info").isEmpty());
@@ -613,7 +613,7 @@ private slots:
 
         Trash trash(homeTrashOnVolume ? usedTrash : m_trash, m_clock);
         QString error;
-        const bool moved = trash.moveToTrash(entry, &error);
+        const bool moved = trash.trashEntry(entry, &error);
         const QList<QByteArray> infos = namesIn(usedTrash + "/info");
         if (moved) {
             QCOMPARE(readRaw(usedTrash + "/files/Screenshot.png"), QByteArray("precious"));
@@ -640,7 +640,7 @@ private slots:
             for (const QByteArray &entry : entries) {
                 QVERIFY(writeRaw(entry, "x"));
                 QString error;
-                QVERIFY2(trash.moveToTrash(entry, &error), qPrintable(error));
+                QVERIFY2(trash.trashEntry(entry, &error), qPrintable(error));
             }
         }
         QProcess process;

@@ -86,7 +86,7 @@ qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash)
     qint64 count = 0;
     for (const QByteArray &entry : candidates) {
         QString error;
-        if (trash.moveToTrash(entry, &error))
+        if (trash.trashEntry(entry, &error))
             ++count;
         else
             logLine(QStringLiteral("Failed to trash ") + FileSystem::decodeLeniently(entry) +

@@ -318,7 +318,7 @@ QByteArray Trash::defaultHomeTrash()
     return QFile::encodeName(HostPaths::dataHome() + QStringLiteral("/Trash"));
 }
 
-bool Trash::moveToTrash(const QByteArray &path, QString *error)
+bool Trash::trashEntry(const QByteArray &path, QString *error)
 {
     QString why;
     const auto fail = [&](const QString &text) {

@@ -31,7 +31,7 @@ public:
      * into the trash, with its .trashinfo. Returns false and sets @p error to the system's
      * description of what failed when the entry stays where it was.
      */
-    bool moveToTrash(const QByteArray &path, QString *error);
+    bool trashEntry(const QByteArray &path, QString *error);
 
     /** Flushes the trash folders used so far to disk, once each. Also done on destruction. */
     void syncUsed();
