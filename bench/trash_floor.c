@@ -76,7 +76,7 @@ int main(int argc, char **argv)
         if (entry->d_name[0] == '.')
             continue;
         char name[512];
-        char infoName[512];
+        char infoName[512 + sizeof ".trashinfo"];
         int fd = -1;
         for (long suffix = 1; fd < 0 && suffix < 1000000; ++suffix) {
             if (suffix == 1)
