@@ -25,7 +25,7 @@ def parse_args():
     parser.add_argument("--quillbrook", required=True)
     parser.add_argument("--floor", required=True)
     parser.add_argument("--sizes", default="1000,10000,100000")
-    parser.add_argument("--reps", default="1000:7,10000:5,100000:3",
+    parser.add_argument("--reps", default="1000:5,10000:3,100000:2",
                         help="repetitions per N, as N:count pairs")
     parser.add_argument("--startup-reps", type=int, default=21)
     parser.add_argument("--selection-reps", type=int, default=9)
@@ -216,10 +216,16 @@ def main():
         print(f"Machine: {machine()}", flush=True)
         print(f"Started {time.strftime('%Y-%m-%d %H:%M:%S')}", flush=True)
         start_wall, start_rss = startup(args, home, args.startup_reps)
+        print(f"  empty-folder run: {ms(start_wall)}, {start_rss / 1024:.1f} MiB", file=sys.stderr,
+              flush=True)
         results = {}
         for n in sizes:
             results[n] = throughput(args, home, n, reps.get(n, 3))
+            # Progress on standard error, so that a long run that is cut short still says something.
+            print(f"  N={n}: " + ", ".join(f"{tool} {ms(t)}" for tool, t in results[n].items()),
+                  file=sys.stderr, flush=True)
         sel = selection(args, home, args.selection_reps)
+        print(f"  selection: {sel}", file=sys.stderr, flush=True)
 
         print()
         print("Trash throughput (median wall time; old screenshots, empty Trash)")
