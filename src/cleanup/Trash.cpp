@@ -422,13 +422,12 @@ bool Trash::trashEntry(const QByteArray &path, QString *error)
 
 void Trash::syncUsed()
 {
+    // The whole file system rather than the two folders: the info files' contents must reach
+    // the disk too, or a power cut could leave an entry in files/ beside an empty .trashinfo.
     for (const QByteArray &path : std::as_const(m_usedTrashes)) {
-        for (const char *folder : {"/files", "/info"}) {
-            const UniqueFd fd(
-                open((path + folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (fd.isValid())
-                fsync(fd.get());
-        }
+        const UniqueFd fd(open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd.isValid())
+            syncfs(fd.get());
     }
     m_usedTrashes.clear();
 }

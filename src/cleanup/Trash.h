@@ -33,7 +33,8 @@ public:
      */
     bool trashEntry(const QByteArray &path, QString *error);
 
-    /** Flushes the trash folders used so far to disk, once each. Also done on destruction. */
+    /** Flushes what was written to the trashes used so far to disk, once each. Also done on
+     * destruction. */
     void syncUsed();
 
     /** $XDG_DATA_HOME/Trash, read from the environment now. */
