@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
@@ -36,7 +37,28 @@ public:
     QString configHome() const { return m_dir.path() + QStringLiteral("/.config"); }
     QString dataHome() const { return m_dir.path() + QStringLiteral("/.local/share"); }
     QString trash() const { return dataHome() + QStringLiteral("/Trash"); }
-    QString settingsFile() const { return configHome() + QStringLiteral("/quillbrook/quillbrook.conf"); }
+    QString settingsFile() const
+    {
+        return configHome() + QStringLiteral("/quillbrook/quillbrook.conf");
+    }
+
+    // For a child process of ours: this HOME and its XDG folders, and no display to reach.
+    QProcessEnvironment processEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return env;
+    }
+
+    // The app as built, beside this build's tests.
+    static QString quillbrookExecutable()
+    {
+        return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook");
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -66,8 +66,9 @@ private slots:
 
         QStringList trashed = screenshots + QStringList{"Screenshot link.png"};
         trashed.sort();
-        QStringList inTrash = QDir(m_home->trash() + "/files")
-                                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        QStringList inTrash =
+            QDir(m_home->trash() + "/files")
+                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         inTrash.sort();
         QCOMPARE(inTrash, trashed);
         for (const QString &name : trashed) {
@@ -85,7 +86,7 @@ private slots:
         if (trashList.isEmpty())
             QSKIP("trash-list (Debian package trash-cli) is not installed");
         QProcess client;
-        client.setProcessEnvironment(environment());
+        client.setProcessEnvironment(m_home->processEnvironment());
         client.start(trashList, {});
         QVERIFY(client.waitForFinished(30000));
         const QString listing = QString::fromUtf8(client.readAllStandardOutput());
@@ -96,10 +97,10 @@ private slots:
     void interactiveStartWithoutDisplayFailsCleanly()
     {
         QProcess app;
-        QProcessEnvironment env = environment();
+        QProcessEnvironment env = m_home->processEnvironment();
         env.remove("QT_QPA_PLATFORM");
         app.setProcessEnvironment(env);
-        app.start(executable(), {});
+        app.start(TestHome::quillbrookExecutable(), {});
         QVERIFY(app.waitForFinished(30000));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
         QVERIFY(app.exitCode() != 0);
@@ -109,27 +110,14 @@ private slots:
     }
 
 private:
-    static QString executable() { return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook"); }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home->home());
-        env.insert("XDG_CONFIG_HOME", m_home->configHome());
-        env.insert("XDG_DATA_HOME", m_home->dataHome());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        return env;
-    }
-
     void runHeadless(QProcess &process) const
     {
-        QProcessEnvironment env = environment();
+        QProcessEnvironment env = m_home->processEnvironment();
         // Any GUI platform plugin would show up in the plugin loader's trace.
         env.insert("QT_DEBUG_PLUGINS", "1");
         env.remove("QT_QPA_PLATFORM");
         process.setProcessEnvironment(env);
-        process.start(executable(), {"--headless"});
+        process.start(TestHome::quillbrookExecutable(), {"--headless"});
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     }

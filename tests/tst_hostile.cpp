@@ -479,10 +479,7 @@ private:
             fake.close();
             QVERIFY(fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home->home());
-        env.insert("XDG_CONFIG_HOME", m_home->configHome());
-        env.insert("XDG_DATA_HOME", m_home->dataHome());
+        QProcessEnvironment env = m_home->processEnvironment();
         env.insert("PATH", bin + QStringLiteral(":/usr/bin:/bin"));
         tool.setProcessEnvironment(env);
         tool.start(QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook-agentctl"), arguments);

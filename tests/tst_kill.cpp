@@ -66,8 +66,8 @@ private slots:
             QDir(m_home->trash()).removeRecursively();
             names = makeEntries(round, entries);
             QProcess run;
-            run.setProcessEnvironment(environment());
-            run.start(executable(), {QStringLiteral("--headless")});
+            run.setProcessEnvironment(m_home->processEnvironment());
+            run.start(TestHome::quillbrookExecutable(), {QStringLiteral("--headless")});
             QVERIFY(run.waitForStarted());
             QThread::usleep(quint64(random.bounded(fullRunMicros + fullRunMicros / 10)));
             run.kill();
@@ -96,19 +96,6 @@ private:
         Yes
     };
 
-    static QString executable() { return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook"); }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home->home());
-        env.insert("XDG_CONFIG_HOME", m_home->configHome());
-        env.insert("XDG_DATA_HOME", m_home->dataHome());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        return env;
-    }
-
     // Each file holds its own name, so a mix-up of entries would show.
     QStringList makeEntries(int round, int count) const
     {
@@ -128,8 +115,8 @@ private:
     void runToCompletion() const
     {
         QProcess run;
-        run.setProcessEnvironment(environment());
-        run.start(executable(), {QStringLiteral("--headless")});
+        run.setProcessEnvironment(m_home->processEnvironment());
+        run.start(TestHome::quillbrookExecutable(), {QStringLiteral("--headless")});
         QVERIFY(run.waitForFinished(120000));
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QCOMPARE(run.exitCode(), 0);

@@ -40,7 +40,7 @@ private slots:
         qint64 expectedCount = -1;
         double lastDate = 0;
         QProcess run;
-        run.setProcessEnvironment(environment());
+        run.setProcessEnvironment(m_home->processEnvironment());
         QElapsedTimer runTimer;
         qint64 slowestRun = 0;
         const auto startRun = [&] {
@@ -50,7 +50,7 @@ private slots:
                 QFile file(m_desktop + QStringLiteral("/Screenshot %1-%2.png").arg(runs).arg(i));
                 QVERIFY(file.open(QIODevice::NewOnly));
             }
-            run.start(executable(), {QStringLiteral("--headless")});
+            run.start(TestHome::quillbrookExecutable(), {QStringLiteral("--headless")});
             QVERIFY(run.waitForStarted());
             runTimer.start();
             ++runs;
@@ -117,19 +117,6 @@ private slots:
     }
 
 private:
-    static QString executable() { return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook"); }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", m_home->home());
-        env.insert("XDG_CONFIG_HOME", m_home->configHome());
-        env.insert("XDG_DATA_HOME", m_home->dataHome());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        return env;
-    }
-
     // Read as raw bytes at an arbitrary moment, the file is one complete document: a group
     // header, every key this test writes, and a final line break.
     void verifyWholeFile() const
