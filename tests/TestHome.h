@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RawTree.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -25,6 +27,8 @@ public:
 
     ~TestHome()
     {
+        // Tests make names that are not valid UTF-8, which QTemporaryDir cannot remove.
+        removeTree(QFile::encodeName(m_dir.path()));
         qputenv("HOME", m_saved[0]);
         qputenv("XDG_CONFIG_HOME", m_saved[1]);
         qputenv("XDG_DATA_HOME", m_saved[2]);

@@ -1,3 +1,5 @@
+#include "RawTree.h"
+
 #include "cleanup/FileSystem.h"
 
 #include <QDirIterator>
@@ -6,7 +8,6 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,21 +28,6 @@ void setTimes(const QByteArray &path, double seconds, int flags)
     times[0].tv_sec = times[1].tv_sec = time_t(seconds);
     times[0].tv_nsec = times[1].tv_nsec = long((seconds - double(time_t(seconds))) * 1e9);
     QCOMPARE(utimensat(AT_FDCWD, path.constData(), times, flags), 0);
-}
-
-// QTemporaryDir cannot remove names that are not UTF-8; remove everything by its raw bytes.
-void removeTree(const QByteArray &path)
-{
-    nftw(
-        path.constData(),
-        [](const char *entry, const struct stat *, int type, FTW *) {
-            if (type == FTW_DP)
-                rmdir(entry);
-            else
-                unlink(entry);
-            return 0;
-        },
-        16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "RawTree.h"
 #include "TestHome.h"
 
 #include "agent/AgentPlist.h"
@@ -33,28 +34,6 @@ QByteArray randomBytes(quint32 seed, int size)
     return bytes;
 }
 
-// Removes a folder tree whose paths may exceed PATH_MAX, working relative to open folders.
-void removeTreeAt(int parentFd, const char *name)
-{
-    const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-        if (DIR *dir = fdopendir(dup(fd))) {
-            QList<QByteArray> names;
-            while (const dirent *entry = readdir(dir)) {
-                if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
-                    names.append(entry->d_name);
-            }
-            closedir(dir);
-            for (const QByteArray &child : names) {
-                if (unlinkat(fd, child.constData(), 0) != 0)
-                    removeTreeAt(fd, child.constData());
-            }
-        }
-        close(fd);
-    }
-    unlinkat(parentFd, name, AT_REMOVEDIR);
-}
-
 } // namespace
 
 // Input nobody should ever hand the program, and what it must do with it: read the default,
@@ -77,10 +56,6 @@ private slots:
     void cleanup()
     {
         setLogSink({});
-        // QDir cannot remove names that are not valid UTF-8.
-        removeTreeAt(AT_FDCWD,
-                     QFile::encodeName(m_home->home() + QStringLiteral("/Desktop")).constData());
-        removeTreeAt(AT_FDCWD, QFile::encodeName(m_home->dataHome()).constData());
         m_home.reset();
     }
 
