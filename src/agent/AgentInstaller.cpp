@@ -6,7 +6,6 @@
 #include "platform/Log.h"
 #include "settings/AppSettings.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,7 +20,8 @@ QString agentToolPath()
 {
     // Same folder as the executable the document names, so a build tree and an installed copy
     // each use their own tool.
-    return QFileInfo(agentExecutablePath()).absolutePath() + QStringLiteral("/quillbrook-agentctl");
+    return QFileInfo(HostPaths::runningExecutable()).absolutePath() +
+           QStringLiteral("/quillbrook-agentctl");
 }
 
 QString agentFilePath(const AgentContext &context)

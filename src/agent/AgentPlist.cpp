@@ -2,16 +2,9 @@
 
 #include "PlistWriter.h"
 
-#include <QCoreApplication>
-#include <QVariantList>
+#include "platform/HostPaths.h"
 
-QString agentExecutablePath()
-{
-    // Without an application object Qt reports no path; the document still needs one.
-    const QString path =
-        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-    return path.isEmpty() ? QString::fromLatin1(FallbackExecutablePath) : path;
-}
+#include <QVariantList>
 
 QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay, const QString &executablePath)
 {
@@ -44,7 +37,7 @@ QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay, const QString 
 
 QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay)
 {
-    return makeAgentPlist(frequency, hourOfDay, agentExecutablePath());
+    return makeAgentPlist(frequency, hourOfDay, HostPaths::runningExecutable());
 }
 
 std::optional<QByteArray> serializeAgentPlist(const QVariantMap &plist, QString *error)

@@ -11,12 +11,6 @@
 /** The agent's label: the document's "Label", the agent file's name and the systemd units' name. */
 inline constexpr char AgentLabel[] = "org.quillbrook.cleanup";
 
-/** Used in the document when the running executable's path is unknown. */
-inline constexpr char FallbackExecutablePath[] = "/usr/bin/quillbrook";
-
-/** QCoreApplication::applicationFilePath(), or FallbackExecutablePath when that is empty. */
-QString agentExecutablePath();
-
 /**
  * The six-entry agent dictionary: "Label", "ProgramArguments" (@p executablePath, "--headless"),
  * "StartCalendarInterval" for @p frequency and @p hourOfDay (qint64 values, the hour as given,
@@ -24,7 +18,7 @@ QString agentExecutablePath();
  */
 QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay, const QString &executablePath);
 
-/** The same for the running executable (agentExecutablePath()). */
+/** The same for the running executable (HostPaths::runningExecutable()). */
 QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay);
 
 /** The dictionary as XML property-list bytes; empty with @p error set when it cannot be written. */

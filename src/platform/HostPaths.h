@@ -17,6 +17,12 @@ QString configHome();
 /** $XDG_DATA_HOME when it is set to an absolute path, else ~/.local/share. */
 QString dataHome();
 
+/**
+ * The running executable's path, or /usr/bin/quillbrook (where the package installs it) when Qt
+ * cannot tell, as before an application object exists.
+ */
+QString runningExecutable();
+
 /** The settings file shared by every process of the application. */
 QString settingsFile();
 

@@ -1,5 +1,6 @@
 #include "HostPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace {
@@ -30,6 +31,13 @@ QString configHome()
 QString dataHome()
 {
     return xdgVariable("XDG_DATA_HOME", QStringLiteral(".local/share"));
+}
+
+QString runningExecutable()
+{
+    const QString path =
+        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    return path.isEmpty() ? QStringLiteral("/usr/bin/quillbrook") : path;
 }
 
 QString settingsFile()

@@ -1,27 +1,13 @@
 #include "LoginItem.h"
 
 #include "platform/Autostart.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
-
-#include <QCoreApplication>
-
-namespace {
-
-// Where the program is installed when Qt cannot tell the running executable's path.
-const char FallbackExecutable[] = "/usr/bin/quillbrook";
-
-QString runningExecutable()
-{
-    const QString path = QCoreApplication::applicationFilePath();
-    return path.isEmpty() ? QString::fromLatin1(FallbackExecutable) : path;
-}
-
-} // namespace
 
 void registerLoginItem()
 {
     QString error;
-    if (!Autostart::install(runningExecutable(), &error))
+    if (!Autostart::install(HostPaths::runningExecutable(), &error))
         logLine(QStringLiteral("Failed to register login item: ") + error);
 }
 
