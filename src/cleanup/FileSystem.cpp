@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -59,6 +61,13 @@ double seconds(const statx_timestamp &ts)
 }
 
 } // namespace
+
+std::optional<QByteArray> storedFolderPath(const QString &folder)
+{
+    if (!QDir::isAbsolutePath(folder))
+        return std::nullopt;
+    return QFile::encodeName(folder);
+}
 
 std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder)
 {

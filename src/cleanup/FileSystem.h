@@ -20,6 +20,13 @@ struct EntryDates
 namespace FileSystem {
 
 /**
+ * The stored folder path @p folder as bytes for the calls below, or nothing when it is empty or
+ * relative: such a path would be read against whatever folder the process happens to run in, so
+ * it counts as a folder that cannot be listed.
+ */
+std::optional<QByteArray> storedFolderPath(const QString &folder);
+
+/**
  * The direct entries of @p folder as absolute paths, in the order the directory yields them,
  * entries whose names begin with "." left out. No entry is stat'ed. Empty optional when the
  * folder cannot be listed (missing, not a folder, access refused).

@@ -5,9 +5,6 @@
 
 #include "settings/AppSettings.h"
 
-#include <QDir>
-#include <QFile>
-
 qint64 countCandidates(AppSettings &settings, const Clock &clock)
 {
     const double cutoff = ageCutoff(clock.now(), settings.ageValue(), settings.ageUnit());
@@ -16,8 +13,6 @@ qint64 countCandidates(AppSettings &settings, const Clock &clock)
 
 bool probeFolderAccess(AppSettings &settings)
 {
-    const QString folder = settings.sourceFolder();
-    if (!QDir::isAbsolutePath(folder))
-        return true;
-    return !FileSystem::canList(QFile::encodeName(folder));
+    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(settings.sourceFolder());
+    return !folder || !FileSystem::canList(*folder);
 }

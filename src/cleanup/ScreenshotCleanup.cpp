@@ -6,8 +6,6 @@
 #include "platform/Log.h"
 #include "settings/AppSettings.h"
 
-#include <QDir>
-#include <QFile>
 #include <QMetaObject>
 
 namespace {
@@ -22,8 +20,8 @@ const QStringList &acceptedExtensions()
 // Tried in this order; the first that matches ends the test.
 const QStringList &acceptedPrefixes()
 {
-    static const QStringList prefixes = {QStringLiteral("screen shot"), QStringLiteral("screenshot"),
-                                         QStringLiteral("cleanshot")};
+    static const QStringList prefixes = {QStringLiteral("screen shot"),
+                                         QStringLiteral("screenshot"), QStringLiteral("cleanshot")};
     return prefixes;
 }
 
@@ -36,12 +34,10 @@ double ageCutoff(double now, qint64 ageValue, AgeUnit unit)
 
 QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff, const Clock &clock)
 {
-    // An empty or relative stored path would be read against whatever folder the process happens
-    // to run in; treat it like a folder that cannot be listed.
-    if (!QDir::isAbsolutePath(sourceFolder))
+    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(sourceFolder);
+    if (!folder)
         return {};
-    const std::optional<QList<QByteArray>> entries =
-        FileSystem::listVisibleEntries(QFile::encodeName(sourceFolder));
+    const std::optional<QList<QByteArray>> entries = FileSystem::listVisibleEntries(*folder);
     if (!entries)
         return {};
     QList<QByteArray> candidates;
