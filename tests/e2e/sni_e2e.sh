@@ -31,39 +31,10 @@ out=${4:?}
 mkdir -p "$out"
 out=$(realpath "$out")
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-step() { echo "-- $*"; }
-fail() {
-    echo "FAIL: $*" >&2
-    for log in "$out"/sni-e2e-*.log; do
-        [ -s "$log" ] && { echo "== $log" >&2; tail -n 20 "$log" >&2; }
-    done
-    exit 1
-}
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
-
-# -noreset: see tray_e2e.sh.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-    >"$out/sni-e2e-xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
+e2e_name=sni-e2e
+# shellcheck source=xsession.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
+start_xvfb
 step "Xvfb on $DISPLAY, session bus $DBUS_SESSION_BUS_ADDRESS"
 
 "$watcher" >"$out/sni-e2e-watcher.log" 2>&1 &

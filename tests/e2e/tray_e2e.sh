@@ -29,46 +29,10 @@ for tool in Xvfb trayer xdotool xwininfo import convert desktop-file-validate; d
     fi
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        pid=${pids[i]}
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-step() { echo "-- $*"; }
-fail() {
-    echo "FAIL: $*" >&2
-    [ -n "${DISPLAY:-}" ] && import -display "$DISPLAY" -window root "$out/tray-e2e-failure.png" \
-        2>/dev/null && echo "screen at the failure: $out/tray-e2e-failure.png" >&2
-    for log in "$out"/tray-e2e-*.log; do
-        [ -s "$log" ] && { echo "== $log" >&2; tail -n 20 "$log" >&2; }
-    done
-    exit 1
-}
-
-# wait_for <seconds> <command...>: polls every 0.1 s until the command succeeds.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
-
-# --- The X server, on a display number it picks itself. -noreset: otherwise it resets each time
-# its last client leaves, and a client that connects during the reset is refused.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-    >"$out/tray-e2e-xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n 1 "$work/display")
+e2e_name=tray-e2e
+# shellcheck source=xsession.sh
+source "$(dirname "${BASH_SOURCE[0]}")/xsession.sh"
+start_xvfb
 step "Xvfb on $DISPLAY"
 # Some xdotool commands need a mapped root-level window to talk to; a plain background will do.
 xdotool mousemove 0 0 || fail "cannot talk to $DISPLAY"
