@@ -2,7 +2,7 @@
 
 #include "agent/AgentInstaller.h"
 #include "agent/AgentPlist.h"
-#include "agent/PlistReader.h"
+#include "agentctl/PlistReader.h"
 #include "platform/Log.h"
 #include "settings/AppSettings.h"
 

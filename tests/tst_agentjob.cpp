@@ -1,4 +1,4 @@
-#include "agent/AgentJob.h"
+#include "agentctl/AgentJob.h"
 #include "agent/AgentPlist.h"
 
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "agent/AgentPlist.h"
-#include "agent/PlistReader.h"
+#include "agentctl/PlistReader.h"
 #include "agent/PlistWriter.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "agent/PlistReader.h"
+#include "agentctl/PlistReader.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "InteractiveRun.h"
 
 #include "AppDelegate.h"
-#include "LaunchMode.h"
+#include "platform/Autostart.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -57,7 +57,7 @@ int runInteractive(int argc, char **argv)
     // Started at login, the app often comes up before the desktop's tray does: give the tray a
     // moment before falling back to a window, which would otherwise open at every login.
     using namespace std::chrono_literals;
-    const bool atLogin = QCoreApplication::arguments().contains(QLatin1String(LoginLaunchArgument));
+    const bool atLogin = QCoreApplication::arguments().contains(QLatin1String(Autostart::LaunchArgument));
     AppDelegate delegate(atLogin ? 15s : 0s);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return app.exec();

@@ -9,6 +9,12 @@
  */
 namespace Autostart {
 
+/**
+ * The argument the entry starts the app with. It selects the interactive road like any other
+ * argument; it only tells the tray set-up that the desktop's tray may not be up yet.
+ */
+inline constexpr char LaunchArgument[] = "--autostart";
+
 /** The icon theme name the entry asks for: the one the install tree puts into hicolor. */
 inline constexpr char IconName[] = "org.quillbrook.Quillbrook";
 

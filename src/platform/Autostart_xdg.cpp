@@ -1,7 +1,5 @@
 #include "Autostart.h"
 
-#include "app/LaunchMode.h"
-
 #include "HostPaths.h"
 
 #include <QFile>
@@ -119,7 +117,7 @@ QByteArray desktopEntry(const QString &executable)
     const QString program = quoteExecArgument(executable);
     if (program.isEmpty())
         return QByteArray();
-    const QString exec = program + QLatin1Char(' ') + QLatin1String(LoginLaunchArgument);
+    const QString exec = program + QLatin1Char(' ') + QLatin1String(LaunchArgument);
     const QString entry = QStringLiteral("[Desktop Entry]\n"
                                          "Type=Application\n"
                                          "Name=Quillbrook\n"

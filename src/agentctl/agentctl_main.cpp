@@ -1,4 +1,4 @@
-#include "agent/AgentControl.h"
+#include "agentctl/AgentControl.h"
 
 #include <QCoreApplication>
 
