@@ -1,0 +1,225 @@
+#pragma once
+
+// What many tests need: a temporary HOME, a fixed clock, log capture, a fake program that
+// records its arguments, raw-byte file helpers and one check that an entry sits in a Trash with
+// a complete info file. No test touches the real home, Trash, autostart folder or scheduler.
+
+#include "cleanup/Clock.h"
+#include "cleanup/TrashInfo.h"
+#include "platform/Log.h"
+#include "settings/AgeUnit.h"
+#include "settings/Frequency.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace QTest {
+template <> inline char *toString(const Frequency &value)
+{
+    return qstrdup(rawValue(value).toUtf8().constData());
+}
+template <> inline char *toString(const AgeUnit &value)
+{
+    return qstrdup(rawValue(value).toUtf8().constData());
+}
+} // namespace QTest
+
+// Removes a tree by raw bytes, relative to open folders: Qt cannot remove names that are not
+// valid UTF-8, and a path past PATH_MAX cannot be named whole.
+inline void removeTreeAt(int parentFd, const char *name)
+{
+    const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (DIR *dir = fd >= 0 ? fdopendir(dup(fd)) : nullptr) {
+        QList<QByteArray> names;
+        while (const dirent *entry = readdir(dir))
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names.append(entry->d_name);
+        closedir(dir);
+        for (const QByteArray &child : names)
+            if (unlinkat(fd, child.constData(), 0) != 0)
+                removeTreeAt(fd, child.constData());
+    }
+    if (fd >= 0)
+        close(fd);
+    unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+
+inline bool writeRaw(const QByteArray &path, const QByteArray &content = {})
+{
+    const int fd = open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = write(fd, content.constData(), size_t(content.size())) == content.size();
+    return close(fd) == 0 && ok;
+}
+
+inline std::optional<QByteArray> readRaw(const QByteArray &path)
+{
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+inline bool exists(const QByteArray &path)
+{
+    struct stat st = {};
+    return lstat(path.constData(), &st) == 0;
+}
+
+inline QList<QByteArray> namesIn(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    if (DIR *dir = opendir(folder.constData())) {
+        while (const dirent *entry = readdir(dir))
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names.append(entry->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Sets the modification time of the entry itself (a link is not followed).
+inline bool setModified(const QByteArray &path, double seconds)
+{
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {time_t(seconds), long((seconds - time_t(seconds)) * 1e9)}};
+    return utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A fresh temporary HOME with its own XDG folders. Make one in init() and drop it in cleanup().
+class TestHome
+{
+public:
+    TestHome()
+    {
+        for (const char *name : Variables)
+            m_saved.append(qgetenv(name));
+        qputenv("HOME", QFile::encodeName(home()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+        QDir().mkpath(configHome());
+        QDir().mkpath(dataHome());
+    }
+    ~TestHome()
+    {
+        removeTreeAt(AT_FDCWD, QFile::encodeName(m_dir.path()).constData());
+        for (int i = 0; i < m_saved.size(); ++i)
+            qputenv(Variables[i], m_saved[i]);
+    }
+    TestHome(const TestHome &) = delete;
+    TestHome &operator=(const TestHome &) = delete;
+
+    QString home() const { return m_dir.path(); }
+    QString configHome() const { return home() + QStringLiteral("/.config"); }
+    QString dataHome() const { return home() + QStringLiteral("/.local/share"); }
+    QString stateHome() const { return home() + QStringLiteral("/.local/state"); }
+    QString trash() const { return dataHome() + QStringLiteral("/Trash"); }
+    QString settingsFile() const { return configHome() + QStringLiteral("/quillbrook/quillbrook.conf"); }
+
+    // For a child process of ours: this HOME and its XDG folders, and no display to reach.
+    QProcessEnvironment processEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : Variables)
+            env.insert(QString::fromLatin1(name), QString::fromLocal8Bit(qgetenv(name)));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return env;
+    }
+
+    static QString quillbrookExecutable() { return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook"); }
+
+private:
+    static constexpr const char *Variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                                "XDG_STATE_HOME"};
+    QTemporaryDir m_dir;
+    QList<QByteArray> m_saved;
+};
+
+// A clock that stands still until a test moves it.
+class FixedClock final : public Clock
+{
+public:
+    explicit FixedClock(double now = 1.7e9) : m_now(now) {}
+    double now() const override { return m_now; }
+    void set(double now) { m_now = now; }
+
+private:
+    double m_now;
+};
+
+// Every logLine() while it lives, instead of the system log.
+class LogCapture
+{
+public:
+    LogCapture() : m_previous(setLogSink([this](const QString &line) { lines.append(line); })) {}
+    ~LogCapture() { setLogSink(m_previous); }
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+    QStringList lines;
+
+private:
+    LogSink m_previous;
+};
+
+// A program that appends one line per call to its log, its arguments joined by "|", and exits
+// with the given status.
+class FakeProgram
+{
+public:
+    FakeProgram(const QString &path, int exitStatus = 0, const QByteArray &extra = {})
+        : m_path(path), m_log(path + QStringLiteral(".calls"))
+    {
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly))
+            qFatal("cannot write the fake program %s", qPrintable(path));
+        script.write("#!/bin/sh\n(IFS='|'; printf '%s\\n' \"$*\") >> '" + QFile::encodeName(m_log) +
+                     "'\n" + extra + "exit " + QByteArray::number(exitStatus) + "\n");
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+    }
+    QString path() const { return m_path; }
+    QStringList calls() const
+    {
+        return QString::fromUtf8(readRaw(QFile::encodeName(m_log)).value_or(QByteArray()))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    QString m_path;
+    QString m_log;
+};
+
+// Original path (as the info file records it) -> name in files/, for each complete entry of
+// @p trash: an info file with the group, a Path and a well-formed DeletionDate, and its entry.
+inline QHash<QByteArray, QByteArray> trashedEntries(const QByteArray &trash)
+{
+    static const QRegularExpression date(QStringLiteral("\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n"));
+    QHash<QByteArray, QByteArray> entries;
+    for (const QByteArray &infoName : namesIn(trash + "/info")) {
+        const QByteArray name = infoName.chopped(qsizetype(sizeof(".trashinfo") - 1));
+        const QByteArray text = readRaw(trash + "/info/" + infoName).value_or(QByteArray());
+        const std::optional<QByteArray> path = TrashInfo::trashInfoPath(text);
+        if (infoName.endsWith(".trashinfo") && text.startsWith("[Trash Info]\n") && path &&
+            date.match(QString::fromUtf8(text)).hasMatch() && exists(trash + "/files/" + name))
+            entries.insert(*path, name);
+    }
+    return entries;
+}
+
+// The entry that was at @p original is in @p trash with a complete info file.
+#define QB_VERIFY_TRASHED(trash, original)                                                       \
+    QVERIFY2(trashedEntries(trash).contains(original), (original).constData())
