@@ -17,9 +17,12 @@ QString configHome();
 /** $XDG_DATA_HOME when it is set to an absolute path, else ~/.local/share. */
 QString dataHome();
 
+/** $XDG_STATE_HOME when it is set to an absolute path, else ~/.local/state. */
+QString stateHome();
+
 /**
- * The running executable's path, or /usr/bin/quillbrook (where the package installs it) when Qt
- * cannot tell, as before an application object exists.
+ * The running executable's path, or quillbrook in the install tree's program folder (where the
+ * package puts it) when Qt cannot tell, as before an application object exists.
  */
 QString runningExecutable();
 

@@ -33,11 +33,16 @@ QString dataHome()
     return xdgVariable("XDG_DATA_HOME", QStringLiteral(".local/share"));
 }
 
+QString stateHome()
+{
+    return xdgVariable("XDG_STATE_HOME", QStringLiteral(".local/state"));
+}
+
 QString runningExecutable()
 {
     const QString path =
         QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-    return path.isEmpty() ? QStringLiteral("/usr/bin/quillbrook") : path;
+    return path.isEmpty() ? QStringLiteral(QUILLBROOK_INSTALL_BINDIR "/quillbrook") : path;
 }
 
 QString settingsFile()
