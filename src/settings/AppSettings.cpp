@@ -24,6 +24,7 @@ const QString AgeUnitKey = QStringLiteral("ageUnit");
 const QString SourceFolderKey = QStringLiteral("sourceFolder");
 const QString LastRunDateKey = QStringLiteral("lastRunDate");
 const QString LastRunCountKey = QStringLiteral("lastRunCount");
+const QString LastRunFailedCountKey = QStringLiteral("lastRunFailedCount");
 const QString LaunchAtLoginKey = QStringLiteral("launchAtLogin");
 
 constexpr bool DefaultEnabled = false;
@@ -33,6 +34,7 @@ constexpr qint64 DefaultAgeValue = 1;
 constexpr AgeUnit DefaultAgeUnit = AgeUnit::Days;
 constexpr double DefaultLastRunDate = 0.0;
 constexpr qint64 DefaultLastRunCount = 0;
+constexpr qint64 DefaultLastRunFailedCount = 0;
 constexpr bool DefaultLaunchAtLogin = true;
 
 // The INI file holds text, but a value this process wrote is held by QSettings in its own type
@@ -338,6 +340,16 @@ qint64 AppSettings::lastRunCount() const
 void AppSettings::setLastRunCount(qint64 value)
 {
     write(LastRunCountKey, value);
+}
+
+qint64 AppSettings::lastRunFailedCount() const
+{
+    return parseInt64(read(LastRunFailedCountKey)).value_or(DefaultLastRunFailedCount);
+}
+
+void AppSettings::setLastRunFailedCount(qint64 value)
+{
+    write(LastRunFailedCountKey, value);
 }
 
 bool AppSettings::launchAtLogin() const

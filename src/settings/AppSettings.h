@@ -53,10 +53,15 @@ public:
     qint64 lastRunCount() const;
     void setLastRunCount(qint64 value);
 
+    /** Screenshots the last run meant to move but could not. */
+    qint64 lastRunFailedCount() const;
+    void setLastRunFailedCount(qint64 value);
+
     bool launchAtLogin() const;
     void setLaunchAtLogin(bool value);
 
-    /** "Never", or the last run in the locale's medium date and short time ("Today"/"Yesterday"). */
+    /** "Never", or the last run in the locale's medium date and short time ("Today"/"Yesterday").
+     */
     QString lastRunText() const;
     /** The same, relative to @p now (tests). */
     QString lastRunText(const QDateTime &now) const;
