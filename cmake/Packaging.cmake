@@ -23,9 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The SVG icons are read through Qt's SVG plugins, which no program links, so dpkg-shlibdeps
-# cannot see them; they are added to what it finds.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6 (>= 6.4)")
+# Qt loads its SVG and Wayland plugins at run time; no program links them, so dpkg-shlibdeps
+# cannot see them and they are added to what it finds. Without the Wayland plugin the tray app
+# would not start on a Wayland-only desktop.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6 (>= 6.4), qt6-wayland (>= 6.4)")
 # Scheduled runs are systemd user timers; GNOME shows tray icons only through its extension.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, trash-cli")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a built tree with cpack, checks its control fields and its
-# contents, unpacks it into a temporary root, and runs the unpacked `quillbrook --headless`
-# without a display on a temporary HOME: the old screenshots must end up in that HOME's Trash.
+# contents, has lintian find no error or warning in it, unpacks it into a temporary root, and runs
+# the unpacked `quillbrook --headless` without a display on a temporary HOME: the old screenshots
+# must end up in that HOME's Trash. The tree must be configured with -DCMAKE_INSTALL_PREFIX=/usr.
 # Usage: deb_package.sh <build dir>
 set -euo pipefail
 
@@ -14,6 +15,10 @@ fail() {
     exit 1
 }
 
+# The programs fall back to the configured bin folder; in the package that is /usr/bin.
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+[ "$prefix" = /usr ] || fail "configured for $prefix: a package needs -DCMAKE_INSTALL_PREFIX=/usr"
+
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack -G DEB failed"; }
 debs=("$work"/out/quillbrook_*.deb)
@@ -24,8 +29,8 @@ echo "package: $(basename "$deb")"
 field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
-# Taken from the linked libraries by dpkg-shlibdeps, not written by hand, plus the SVG plugins.
-for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6; do
+# Taken from the linked libraries by dpkg-shlibdeps, not written by hand, plus Qt's plugins.
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-wayland; do
     [[ ", $depends" == *", $library "* || ", $depends" == *", $library," ]] ||
         fail "Depends lacks $library"
 done
@@ -39,9 +44,13 @@ for path in ./usr/bin/quillbrook ./usr/bin/quillbrook-agentctl \
     ./usr/share/metainfo/org.quillbrook.Quillbrook.metainfo.xml \
     ./usr/share/icons/hicolor/scalable/apps/org.quillbrook.Quillbrook.svg \
     ./usr/share/icons/hicolor/scalable/apps/org.quillbrook.Quillbrook-symbolic.svg \
-    ./usr/share/doc/quillbrook/copyright; do
+    ./usr/share/doc/quillbrook/copyright ./usr/share/doc/quillbrook/changelog.gz \
+    ./usr/share/man/man1/quillbrook.1.gz ./usr/share/man/man1/quillbrook-agentctl.1.gz; do
     grep -qxF "$path" <<<"$contents" || fail "the package lacks $path"
 done
+# Debian's own checker, as a reviewer would run it: no error and no warning.
+lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+    { cat "$work/lintian.log" >&2; fail "lintian finds errors or warnings"; }
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
