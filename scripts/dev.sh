@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine for Quillbrook, builds it, then starts the app ("run") or runs
-# every test ("test"). Installs only what is missing; uses sudo when not root.
+# Sets up a Debian 12 machine for Quillbrook, then
+#   run       builds the app and starts it;
+#   test      builds one tree and runs every test in it;
+#   sanitize  builds the tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs them,
+#             then builds the fuzz targets and runs each for a bounded time.
+# Installs only what is missing, through sudo when not root.
 set -euo pipefail
 
 mode=${1:-}
 case "$mode" in
-run | test) ;;
+run | test | sanitize) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|sanitize" >&2
     exit 2
     ;;
 esac
@@ -15,12 +19,18 @@ esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
-# What building and running needs, then what only the tests need.
-packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plugins
+# What building and running needs (Qt's Wayland plugin too: many desktops are Wayland only).
+packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plugins qt6-wayland
     fonts-dejavu-core)
-if [ "$mode" = test ]; then
-    packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file xvfb trayer
-        xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin clang-14 libclang-rt-14-dev)
+# What the tests drive: the Trash and scheduler tools, the freedesktop.org and Debian checkers,
+# an X server with a tray and a Wayland compositor with a bar, and screenshot and input tools.
+if [ "$mode" != run ]; then
+    packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file lintian
+        man-db xvfb trayer xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin
+        sway waybar wtype grim libwayland-dev wayland-protocols util-linux)
+fi
+if [ "$mode" = sanitize ]; then
+    packages+=(clang-14 libclang-rt-14-dev)
 fi
 
 missing=()
@@ -37,7 +47,20 @@ if [ ${#missing[@]} -gt 0 ]; then
         "${missing[@]}"
 fi
 
-cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "$mode" = sanitize ]; then
+    # Both defined in CMakePresets.json, each in a build folder of its own.
+    cd "$root"
+    cmake --preset asan
+    cmake --build --preset asan
+    ctest --preset asan
+    cmake --preset fuzz
+    cmake --build --preset fuzz
+    ctest --preset fuzz
+    exit 0
+fi
+
+# Installed under /usr, as the Debian package is: the programs' fallback path comes from it.
+cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build" -j2
 
 if [ "$mode" = run ]; then
@@ -45,13 +68,3 @@ if [ "$mode" = run ]; then
 fi
 
 ctest --test-dir "$build" --output-on-failure -j2
-
-# The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz
-# target for a bounded time (both defined in CMakePresets.json, each in a build folder of its own).
-cd "$root"
-cmake --preset asan
-cmake --build --preset asan
-ctest --preset asan
-cmake --preset fuzz
-cmake --build --preset fuzz
-ctest --preset fuzz
