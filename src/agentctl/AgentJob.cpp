@@ -71,6 +71,109 @@ std::optional<CalendarInterval> intervalFromDict(const QVariant &value, QString 
     return interval;
 }
 
+bool readLabel(const QString &, const QVariant &value, AgentJob &job, QString *error)
+{
+    if (!isValidAgentLabel(value.toString())) {
+        *error = QStringLiteral("Label must be a text of letters, digits, \".\", \"_\", \":\" and "
+                                "\"-\", beginning with a letter or digit");
+        return false;
+    }
+    job.label = value.toString();
+    return true;
+}
+
+bool readProgramArguments(const QString &, const QVariant &value, AgentJob &job, QString *error)
+{
+    const QVariantList arguments = value.toList();
+    if (arguments.isEmpty()) {
+        *error = QStringLiteral("ProgramArguments must be a non-empty array of strings");
+        return false;
+    }
+    for (const QVariant &argument : arguments) {
+        if (!isString(argument) || hasControlCharacter(argument.toString())) {
+            *error =
+                QStringLiteral("ProgramArguments must hold strings without control characters");
+            return false;
+        }
+        job.programArguments.append(argument.toString());
+    }
+    if (!job.programArguments.first().startsWith(QLatin1Char('/'))) {
+        *error = QStringLiteral("ProgramArguments must begin with an absolute program path");
+        return false;
+    }
+    return true;
+}
+
+bool readSchedule(const QString &, const QVariant &value, AgentJob &job, QString *error)
+{
+    const QVariantList intervals =
+        value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList{value};
+    if (intervals.isEmpty()) {
+        *error = QStringLiteral("StartCalendarInterval is an empty array");
+        return false;
+    }
+    for (const QVariant &entry : intervals) {
+        const std::optional<CalendarInterval> interval = intervalFromDict(entry, error);
+        const std::optional<QString> calendar =
+            interval ? onCalendarExpression(*interval, error) : std::nullopt;
+        if (!calendar)
+            return false;
+        job.calendars.append(*calendar);
+    }
+    return true;
+}
+
+bool readRunAtLoad(const QString &, const QVariant &value, AgentJob &, QString *error)
+{
+    if (value.toBool()) {
+        *error = QStringLiteral("RunAtLoad must be false: loading never starts a run");
+        return false;
+    }
+    return true;
+}
+
+bool readOutputPath(const QString &key, const QVariant &value, AgentJob &job, QString *error)
+{
+    if (const std::optional<QString> problem = outputPathProblem(value.toString())) {
+        *error = QStringLiteral("%1 %2").arg(key, *problem);
+        return false;
+    }
+    (key == QLatin1String("StandardOutPath") ? job.standardOutPath : job.standardErrorPath) =
+        value.toString();
+    return true;
+}
+
+// Every key a document may hold, in the order they are checked. A type of UnknownType leaves
+// the check to the handler.
+struct KeyRule
+{
+    const char *key;
+    QMetaType::Type type;
+    bool required;
+    bool (*read)(const QString &key, const QVariant &value, AgentJob &job, QString *error);
+};
+
+constexpr KeyRule KeyRules[] = {
+    {"Label", QMetaType::QString, true, readLabel},
+    {"ProgramArguments", QMetaType::QVariantList, true, readProgramArguments},
+    {"StartCalendarInterval", QMetaType::UnknownType, true, readSchedule},
+    {"RunAtLoad", QMetaType::Bool, false, readRunAtLoad},
+    {"StandardOutPath", QMetaType::QString, false, readOutputPath},
+    {"StandardErrorPath", QMetaType::QString, false, readOutputPath},
+};
+
+QString typeName(QMetaType::Type type)
+{
+    switch (type) {
+    case QMetaType::QString:
+        return QStringLiteral("a string");
+    case QMetaType::QVariantList:
+        return QStringLiteral("an array");
+    default:
+        return QStringLiteral("a boolean");
+    }
+}
+
 std::optional<AgentJob> jobFromPlist(const QVariant &plist, QString *error)
 {
     if (plist.typeId() != QMetaType::QVariantMap) {
@@ -78,88 +181,31 @@ std::optional<AgentJob> jobFromPlist(const QVariant &plist, QString *error)
         return std::nullopt;
     }
     const QVariantMap dict = plist.toMap();
-    static const QStringList knownKeys = {QStringLiteral("Label"),
-                                          QStringLiteral("ProgramArguments"),
-                                          QStringLiteral("StartCalendarInterval"),
-                                          QStringLiteral("RunAtLoad"),
-                                          QStringLiteral("StandardOutPath"),
-                                          QStringLiteral("StandardErrorPath")};
     for (auto it = dict.cbegin(); it != dict.cend(); ++it) {
-        if (!knownKeys.contains(it.key())) {
+        if (std::none_of(std::begin(KeyRules), std::end(KeyRules), [&](const KeyRule &rule) {
+                return it.key() == QLatin1String(rule.key);
+            })) {
             *error = QStringLiteral("unsupported key \"%1\"").arg(it.key().left(60));
             return std::nullopt;
         }
     }
 
     AgentJob job;
-    const QVariant label = dict.value(QStringLiteral("Label"));
-    if (!isString(label) || !isValidAgentLabel(label.toString())) {
-        *error = QStringLiteral("Label must be a text of letters, digits, \".\", \"_\", \":\" and "
-                                "\"-\", beginning with a letter or digit");
-        return std::nullopt;
-    }
-    job.label = label.toString();
-
-    const QVariant arguments = dict.value(QStringLiteral("ProgramArguments"));
-    if (arguments.typeId() != QMetaType::QVariantList || arguments.toList().isEmpty()) {
-        *error = QStringLiteral("ProgramArguments must be a non-empty array of strings");
-        return std::nullopt;
-    }
-    for (const QVariant &argument : arguments.toList()) {
-        if (!isString(argument) || hasControlCharacter(argument.toString())) {
-            *error =
-                QStringLiteral("ProgramArguments must hold strings without control characters");
+    for (const KeyRule &rule : KeyRules) {
+        const QString key = QString::fromLatin1(rule.key);
+        const QVariant value = dict.value(key);
+        if (!value.isValid()) {
+            if (!rule.required)
+                continue;
+            *error = QStringLiteral("%1 is missing").arg(key);
             return std::nullopt;
         }
-        job.programArguments.append(argument.toString());
-    }
-    if (!job.programArguments.first().startsWith(QLatin1Char('/'))) {
-        *error = QStringLiteral("ProgramArguments must begin with an absolute program path");
-        return std::nullopt;
-    }
-
-    const QVariant schedule = dict.value(QStringLiteral("StartCalendarInterval"));
-    if (!schedule.isValid()) {
-        *error = QStringLiteral("StartCalendarInterval is missing");
-        return std::nullopt;
-    }
-    const QVariantList intervals =
-        schedule.typeId() == QMetaType::QVariantList ? schedule.toList() : QVariantList{schedule};
-    if (intervals.isEmpty()) {
-        *error = QStringLiteral("StartCalendarInterval is an empty array");
-        return std::nullopt;
-    }
-    for (const QVariant &entry : intervals) {
-        const std::optional<CalendarInterval> interval = intervalFromDict(entry, error);
-        if (!interval)
-            return std::nullopt;
-        const std::optional<QString> calendar = onCalendarExpression(*interval, error);
-        if (!calendar)
-            return std::nullopt;
-        job.calendars.append(*calendar);
-    }
-
-    const QVariant runAtLoad = dict.value(QStringLiteral("RunAtLoad"), false);
-    if (runAtLoad.typeId() != QMetaType::Bool || runAtLoad.toBool()) {
-        *error = QStringLiteral("RunAtLoad must be false: loading never starts a run");
-        return std::nullopt;
-    }
-
-    for (const auto &[key, target] :
-         {std::pair{QStringLiteral("StandardOutPath"), &job.standardOutPath},
-          std::pair{QStringLiteral("StandardErrorPath"), &job.standardErrorPath}}) {
-        if (!dict.contains(key))
-            continue;
-        const QVariant path = dict.value(key);
-        if (!isString(path)) {
-            *error = QStringLiteral("%1 must be a string").arg(key);
+        if (rule.type != QMetaType::UnknownType && value.typeId() != rule.type) {
+            *error = QStringLiteral("%1 must be %2").arg(key, typeName(rule.type));
             return std::nullopt;
         }
-        if (const std::optional<QString> problem = outputPathProblem(path.toString())) {
-            *error = QStringLiteral("%1 %2").arg(key, *problem);
+        if (!rule.read(key, value, job, error))
             return std::nullopt;
-        }
-        *target = path.toString();
     }
     return job;
 }
