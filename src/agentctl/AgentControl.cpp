@@ -4,6 +4,8 @@
 #include "PlistReader.h"
 #include "SystemdUnits.h"
 
+#include "platform/ChildProcess.h"
+#include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
 
 #include <QDir>
@@ -13,15 +15,19 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-const char Usage[] = "usage: quillbrook-agentctl load|unload AGENT.plist\n";
+const char Usage[] = "Usage: quillbrook-agentctl load|unload AGENT.plist\n";
 
 void printError(const QString &message)
 {
@@ -70,16 +76,32 @@ std::optional<QString> foreignUnit(const UnitPaths &paths)
     return std::nullopt;
 }
 
+QString cannotLoad(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot load %1: %2").arg(path, reason);
+}
+
+// Only a regular file is read, opened without blocking: a FIFO or a device in its place would
+// otherwise hang the tool or feed it without end.
 std::optional<QByteArray> readDocument(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st = {};
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        *error = errorText(QStringLiteral("Cannot read"), path, errno);
+        if (fd >= 0)
+            ::close(fd);
+        return std::nullopt;
+    }
+    QFile file;
+    if (!S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
+        ::close(fd);
+        *error = cannotLoad(path, QStringLiteral("not a regular file"));
         return std::nullopt;
     }
     const QByteArray bytes = file.read(PlistMaxBytes + 1);
     if (bytes.size() > PlistMaxBytes) {
-        *error = QStringLiteral("larger than %1 bytes").arg(PlistMaxBytes);
+        *error = cannotLoad(path, QStringLiteral("larger than %1 bytes").arg(PlistMaxBytes));
         return std::nullopt;
     }
     return bytes;
@@ -89,8 +111,10 @@ bool writeAtomically(const QString &path, const QString &text, QString *error)
 {
     QSaveFile file(path);
     const QByteArray bytes = text.toUtf8();
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        *error = errno != 0 ? errorText(QStringLiteral("Cannot write"), path, errno)
+                            : QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
     return true;
@@ -99,12 +123,12 @@ bool writeAtomically(const QString &path, const QString &text, QString *error)
 // What "systemctl enable" does: a link in the target's wants folder, replaced in one step.
 bool linkAtomically(const QString &target, const QString &link, QString *error)
 {
-    const QString temporary = link + QStringLiteral(".new");
-    QFile::remove(temporary);
-    if (!QFile::link(target, temporary) || std::rename(QFile::encodeName(temporary).constData(),
-                                                       QFile::encodeName(link).constData()) != 0) {
-        QFile::remove(temporary);
-        *error = QStringLiteral("%1: cannot create the link").arg(link);
+    const QByteArray temporary = QFile::encodeName(link + QStringLiteral(".new"));
+    ::unlink(temporary.constData());
+    if (::symlink(QFile::encodeName(target).constData(), temporary.constData()) != 0 ||
+        std::rename(temporary.constData(), QFile::encodeName(link).constData()) != 0) {
+        *error = errorText(QStringLiteral("Cannot create the link"), link, errno);
+        ::unlink(temporary.constData());
         return false;
     }
     return true;
@@ -121,7 +145,8 @@ bool systemctl(const QStringList &arguments)
     process.start(program, QStringList{QStringLiteral("--user")} + arguments);
     if (!process.waitForStarted(-1))
         return false;
-    if (!process.waitForFinished(120 * 1000)) {
+    // Two calls fit within the time the app gives the whole tool.
+    if (!process.waitForFinished(int(ChildProcessTimeout.count() / 3))) {
         process.kill();
         process.waitForFinished(-1);
         return false;
@@ -136,19 +161,19 @@ int load(const QString &documentPath)
     std::optional<QVariant> plist = bytes ? readXmlPlist(*bytes, &error) : std::nullopt;
     const std::optional<AgentJob> job = plist ? agentJobFromPlist(*plist, &error) : std::nullopt;
     if (!job) {
-        printError(QStringLiteral("%1: %2").arg(documentPath, error));
+        printError(bytes ? cannotLoad(documentPath, error) : error);
         return ExitFailure;
     }
 
     const UnitPaths paths(job->label);
     if (const std::optional<QString> foreign = foreignUnit(paths)) {
-        printError(QStringLiteral("%1 was not written by quillbrook-agentctl; left as it is")
+        printError(QStringLiteral("Left %1 as it is: it was not written by quillbrook-agentctl")
                        .arg(*foreign));
         return ExitFailure;
     }
-    if (!QDir().mkpath(QFileInfo(paths.wantsLink).absolutePath())) {
-        printError(
-            QStringLiteral("cannot create %1").arg(QFileInfo(paths.wantsLink).absolutePath()));
+    const QString wantsFolder = QFileInfo(paths.wantsLink).absolutePath();
+    if (!QDir().mkpath(wantsFolder)) {
+        printError(errorText(QStringLiteral("Cannot create the folder"), wantsFolder, errno));
         return ExitFailure;
     }
     if (!writeAtomically(paths.service, systemdServiceUnit(*job), &error) ||
@@ -160,12 +185,12 @@ int load(const QString &documentPath)
 
     const QString timerUnit = job->label + QStringLiteral(".timer");
     if (QStandardPaths::findExecutable(QStringLiteral("systemctl")).isEmpty()) {
-        printError(QStringLiteral("warning: systemctl not found; %1 is enabled and starts with "
+        printError(QStringLiteral("Warning: systemctl not found; %1 is enabled and starts with "
                                   "the next session")
                        .arg(timerUnit));
     } else if (!systemctl({QStringLiteral("daemon-reload")}) ||
                !systemctl({QStringLiteral("start"), timerUnit})) {
-        printError(QStringLiteral("warning: no user service manager reachable (systemctl --user "
+        printError(QStringLiteral("Warning: no user service manager reachable (systemctl --user "
                                   "failed); %1 is enabled and starts with the next session")
                        .arg(timerUnit));
     }
@@ -195,7 +220,8 @@ int unload(const QString &documentPath)
 {
     const std::optional<QString> label = labelForUnload(documentPath);
     if (!label) {
-        printError(QStringLiteral("%1: no usable Label in the document or its file name")
+        printError(QStringLiteral("Cannot unload %1: no usable Label in the document or its "
+                                  "file name")
                        .arg(documentPath));
         return ExitFailure;
     }
@@ -203,7 +229,7 @@ int unload(const QString &documentPath)
     if (!isPresent(paths.service) && !isPresent(paths.timer) && !isPresent(paths.wantsLink))
         return 0;
     if (const std::optional<QString> foreign = foreignUnit(paths)) {
-        printError(QStringLiteral("%1 was not written by quillbrook-agentctl; left as it is")
+        printError(QStringLiteral("Left %1 as it is: it was not written by quillbrook-agentctl")
                        .arg(*foreign));
         return ExitFailure;
     }
@@ -211,8 +237,8 @@ int unload(const QString &documentPath)
     // Without a manager there is nothing to stop; the removed files are what counts.
     systemctl({QStringLiteral("stop"), *label + QStringLiteral(".timer")});
     for (const QString &path : {paths.wantsLink, paths.timer, paths.service}) {
-        if (isPresent(path) && !QFile::remove(path)) {
-            printError(QStringLiteral("cannot remove %1").arg(path));
+        if (isPresent(path) && ::unlink(QFile::encodeName(path).constData()) != 0) {
+            printError(errorText(QStringLiteral("Cannot remove"), path, errno));
             return ExitFailure;
         }
     }
@@ -226,15 +252,19 @@ int unload(const QString &documentPath)
 
 int runAgentControl(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && (arguments.first() == QLatin1String("--help") ||
-                                  arguments.first() == QLatin1String("-h"))) {
+    if (arguments == QStringList{QStringLiteral("--version")}) {
+        std::printf("quillbrook-agentctl %s\n", QUILLBROOK_VERSION);
+        return 0;
+    }
+    if (arguments == QStringList{QStringLiteral("--help")}) {
         std::fputs(Usage, stdout);
         std::fputs("\n"
                    "  load PATH    read the agent document at PATH and install a systemd user\n"
                    "               timer for it: <Label>.service and <Label>.timer in\n"
                    "               $XDG_CONFIG_HOME/systemd/user, enabled, and started when a\n"
                    "               user service manager runs\n"
-                   "  unload PATH  stop and disable that timer and remove both units\n",
+                   "  unload PATH  stop and disable that timer and remove both units\n"
+                   "  --version    print the version\n",
                    stdout);
         return 0;
     }
