@@ -2,14 +2,38 @@
 
 #include "AgentPlist.h"
 
+#include "platform/ChildProcess.h"
+#include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "settings/AppSettings.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace {
+
+// Each missing folder on the way is made private (0700), as the base directory rules ask.
+bool makePrivateFolder(const QString &path, QString *error)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype end = 1; end <= native.size(); ++end) {
+        if (end < native.size() && native.at(end) != '/')
+            continue;
+        if (mkdir(native.left(end).constData(), 0700) != 0 && errno != EEXIST) {
+            if (error)
+                *error = errorText(QStringLiteral("Cannot create the folder"), path, errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 AgentContext AgentContext::standard()
 {
@@ -43,11 +67,10 @@ bool installAgent(Frequency frequency, qint64 hourOfDay, const AgentContext &con
                   QString *error)
 {
     const QString file = agentFilePath(context);
-    if (!QDir().mkpath(context.agentFolder)) {
-        if (error)
-            *error = QStringLiteral("Cannot create the folder %1").arg(context.agentFolder);
+    // systemd opens the output files itself and fails the run when their folder is missing.
+    if (!makePrivateFolder(context.agentFolder, error) ||
+        !makePrivateFolder(agentOutputFolder(), error))
         return false;
-    }
 
     removeAgent(context);
 
@@ -60,12 +83,12 @@ bool installAgent(Frequency frequency, qint64 hourOfDay, const AgentContext &con
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         if (error)
-            *error = out.errorString();
+            *error = errorText(QStringLiteral("Cannot write"), file, errno);
         return false;
     }
     if (out.write(*bytes) != bytes->size() || !out.flush()) {
         if (error)
-            *error = out.errorString();
+            *error = errorText(QStringLiteral("Cannot write"), file, errno);
         out.remove(); // a truncated document would only mislead the next unload
         return false;
     }
@@ -97,7 +120,14 @@ int runLaunchctl(const QStringList &arguments, const AgentContext &context)
         logLine(QStringLiteral("launchctl failed: ") + process.errorString());
         return -1;
     }
-    process.waitForFinished(-1);
+    if (!process.waitForFinished(int(ChildProcessTimeout.count()))) {
+        // A hung tool must not hold the panel for good; the next change loads afresh.
+        process.kill();
+        process.waitForFinished(-1);
+        logLine(QStringLiteral("launchctl failed: no answer within %1 s")
+                    .arg(ChildProcessTimeout.count() / 1000));
+        return -1;
+    }
     if (process.exitStatus() != QProcess::NormalExit)
         return -1;
     return process.exitCode();

@@ -27,10 +27,11 @@ QString agentToolPath();
 QString agentFilePath(const AgentContext &context);
 
 /**
- * Creates the agent folder, removes any earlier agent, writes a fresh document (a plain write)
- * and runs the tool with "load". Returns false, with the failing step's reason in @p error, when
- * the folder cannot be created, the document cannot be serialised or the file cannot be written;
- * the tool's own exit status does not count.
+ * Creates the agent folder and the output folder (agentOutputFolder(), 0700), removes any
+ * earlier agent, writes a fresh document (a plain write) and runs the tool with "load". Returns
+ * false, with the failing step's reason in @p error, when a folder cannot be created, the
+ * document cannot be serialised or the file cannot be written; the tool's own exit status does
+ * not count.
  */
 bool installAgent(Frequency frequency, qint64 hourOfDay,
                   const AgentContext &context = AgentContext::standard(), QString *error = nullptr);
@@ -39,8 +40,9 @@ bool installAgent(Frequency frequency, qint64 hourOfDay,
 void removeAgent(const AgentContext &context = AgentContext::standard());
 
 /**
- * Runs the tool with @p arguments and waits for it. Returns its exit status, or -1 when it could
- * not be started (then "launchctl failed: " + the reason is logged) or did not exit normally.
+ * Runs the tool with @p arguments and waits for it, at most ChildProcessTimeout. Returns its exit
+ * status, or -1 when it could not be started or gave no answer in time (then "launchctl failed: "
+ * + the reason is logged and a hung tool is killed) or did not exit normally.
  */
 int runLaunchctl(const QStringList &arguments,
                  const AgentContext &context = AgentContext::standard());

@@ -6,6 +6,11 @@
 
 #include <QVariantList>
 
+QString agentOutputFolder()
+{
+    return HostPaths::stateHome() + QStringLiteral("/quillbrook");
+}
+
 QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay, const QString &executablePath)
 {
     QVariantMap interval;
@@ -30,8 +35,12 @@ QVariantMap makeAgentPlist(Frequency frequency, qint64 hourOfDay, const QString 
                  QVariantList{executablePath, QStringLiteral("--headless")});
     plist.insert(QStringLiteral("StartCalendarInterval"), interval);
     plist.insert(QStringLiteral("RunAtLoad"), false);
-    plist.insert(QStringLiteral("StandardOutPath"), QStringLiteral("/tmp/quillbrook.log"));
-    plist.insert(QStringLiteral("StandardErrorPath"), QStringLiteral("/tmp/quillbrook.err"));
+    // Per user: a shared /tmp path could be another account's file, which systemd refuses to
+    // open for our service (fs.protected_regular), and would show our output to everyone.
+    plist.insert(QStringLiteral("StandardOutPath"),
+                 agentOutputFolder() + QStringLiteral("/quillbrook.log"));
+    plist.insert(QStringLiteral("StandardErrorPath"),
+                 agentOutputFolder() + QStringLiteral("/quillbrook.err"));
     return plist;
 }
 
