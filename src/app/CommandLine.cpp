@@ -1,0 +1,136 @@
+#include "CommandLine.h"
+
+#include "cleanup/CleanupCommands.h"
+#include "settings/AppSettings.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int ExitUsage = 2;
+
+const char Usage[] = "Usage: quillbrook [OPTION]\n"
+                     "Keeps a folder free of old screenshots; without options, starts the tray "
+                     "app.\n\n"
+                     "  --headless   move old screenshots to the Trash once, then exit\n"
+                     "  --preview    list what a run now would move, and move nothing\n"
+                     "  --put-back   move the last run's screenshots back from the Trash\n"
+                     "  --version    print the version\n"
+                     "  --help       print this help\n";
+
+// What QGuiApplication and QApplication take out of argv themselves (either with one dash or
+// two); the tray app's QApplication still sees them.
+const QStringList QtOptionsWithValue = {
+    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
+    QStringLiteral("qwindowtitle"),    QStringLiteral("title"),
+    QStringLiteral("qwindowicon"),     QStringLiteral("icon"),
+    QStringLiteral("display"),         QStringLiteral("name"),
+    QStringLiteral("session"),         QStringLiteral("style"),
+    QStringLiteral("stylesheet")};
+const QStringList QtFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                             QStringLiteral("nograb"), QStringLiteral("dograb"),
+                             QStringLiteral("testability")};
+const QStringList QtValuePrefixes = {QStringLiteral("qmljsdebugger="), QStringLiteral("style="),
+                                     QStringLiteral("stylesheet=")};
+
+QString qtOptionName(const QString &argument)
+{
+    if (argument.startsWith(QLatin1String("--")))
+        return argument.mid(2);
+    return argument.startsWith(QLatin1Char('-')) ? argument.mid(1) : QString();
+}
+
+QStringList withoutQtOptions(const QStringList &arguments)
+{
+    QStringList rest = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString name = qtOptionName(arguments.at(i));
+        if (arguments.at(i) == QLatin1String("--")) {
+            rest += arguments.mid(i);
+            break;
+        }
+        if (QtOptionsWithValue.contains(name))
+            ++i;
+        else if (!QtFlags.contains(name) &&
+                 std::none_of(QtValuePrefixes.cbegin(), QtValuePrefixes.cend(),
+                              [&name](const QString &prefix) { return name.startsWith(prefix); }))
+            rest.append(arguments.at(i));
+    }
+    return rest;
+}
+
+int runWithSettings(LaunchAction action, int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    int status = 1;
+    // Inside the event loop, so that anything the command queues (a run's record) is handled
+    // before the process ends.
+    QTimer::singleShot(0, &app, [action, &status] {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        status = action == LaunchAction::Preview ? previewCommand(AppSettings::shared(), out, err)
+                                                 : putBackCommand(AppSettings::shared(), out, err);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    });
+    app.exec();
+    return status;
+}
+
+} // namespace
+
+QStringList argumentList(int argc, const char *const *argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+LaunchRequest parseLaunchArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    for (const char *name : {"help", "version", "preview", "put-back", "headless", "autostart"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    if (!parser.parse(withoutQtOptions(arguments)))
+        return {LaunchAction::UsageError, parser.errorText()};
+    if (parser.isSet(QStringLiteral("help")))
+        return {LaunchAction::Help, {}};
+    if (parser.isSet(QStringLiteral("version")))
+        return {LaunchAction::Version, {}};
+    const bool preview = parser.isSet(QStringLiteral("preview"));
+    const bool putBack = parser.isSet(QStringLiteral("put-back"));
+    if (preview && putBack)
+        return {LaunchAction::UsageError,
+                QStringLiteral("--preview and --put-back cannot be used together.")};
+    if (preview || putBack)
+        return {preview ? LaunchAction::Preview : LaunchAction::PutBack, {}};
+    return {};
+}
+
+int runCommandLineAction(const LaunchRequest &request, int argc, char **argv)
+{
+    switch (request.action) {
+    case LaunchAction::Help:
+        std::fputs(Usage, stdout);
+        return 0;
+    case LaunchAction::Version:
+        std::printf("quillbrook %s\n", QUILLBROOK_VERSION);
+        return 0;
+    case LaunchAction::Preview:
+    case LaunchAction::PutBack:
+        return runWithSettings(request.action, argc, argv);
+    default:
+        std::fprintf(stderr, "quillbrook: %s Try 'quillbrook --help'.\n",
+                     request.error.simplified().toLocal8Bit().constData());
+        return ExitUsage;
+    }
+}
