@@ -1,125 +1,113 @@
 #include "panel/PanelText.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QLocale>
 #include <QTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+double localSeconds(QDate date, QTime time)
+{
+    return double(QDateTime(date, time, Qt::LocalTime).toMSecsSinceEpoch()) / 1000.0;
+}
+
+} // namespace
 
 class TestPanelText : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void hourLabels_data()
+    void texts_data()
     {
-        QTest::addColumn<qint64>("hour");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("midnight") << qint64(0) << QStringLiteral("12:00 AM");
-        QTest::newRow("1") << qint64(1) << QStringLiteral("1:00 AM");
-        QTest::newRow("11") << qint64(11) << QStringLiteral("11:00 AM");
-        QTest::newRow("noon") << qint64(12) << QStringLiteral("12:00 PM");
-        QTest::newRow("13") << qint64(13) << QStringLiteral("1:00 PM");
-        QTest::newRow("23") << qint64(23) << QStringLiteral("11:00 PM");
-    }
-    void hourLabels()
-    {
-        QFETCH(qint64, hour);
-        QFETCH(QString, label);
-        QCOMPARE(hourLabel(hour), label);
-    }
-
-    void countPhrases_data()
-    {
-        QTest::addColumn<qint64>("count");
-        QTest::addColumn<QString>("phrase");
-        QTest::newRow("0") << qint64(0) << QStringLiteral("0 screenshots");
-        QTest::newRow("1") << qint64(1) << QStringLiteral("1 screenshot");
-        QTest::newRow("2") << qint64(2) << QStringLiteral("2 screenshots");
-        QTest::newRow("no grouping") << qint64(1234) << QStringLiteral("1234 screenshots");
-        QTest::newRow("largest") << std::numeric_limits<qint64>::max()
-                                 << QStringLiteral("9223372036854775807 screenshots");
-        QTest::newRow("negative") << qint64(-1) << QStringLiteral("-1 screenshots");
-    }
-    void countPhrases()
-    {
-        QFETCH(qint64, count);
-        QFETCH(QString, phrase);
-        QCOMPARE(countPhrase(count), phrase);
-    }
-
-    void displayPaths_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("home");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("inside home") << "/Users/a/Desktop"
-                                     << "/Users/a"
-                                     << "~/Desktop";
-        QTest::newRow("home itself") << "/Users/a"
-                                     << "/Users/a"
-                                     << "~";
-        QTest::newRow("outside") << "/Volumes/Shots"
-                                 << "/Users/a"
-                                 << "/Volumes/Shots";
-        // A sibling that merely shares the text prefix is not inside the home folder.
-        QTest::newRow("sibling prefix") << "/Users/ab/Pictures"
-                                        << "/Users/a"
-                                        << "/Users/ab/Pictures";
-        QTest::newRow("home with slash") << "/Users/a/Desktop"
-                                         << "/Users/a/"
-                                         << "~/Desktop";
-        QTest::newRow("deep") << "/home/u/x/y z"
-                              << "/home/u"
-                              << "~/x/y z";
-        QTest::newRow("root home") << "/Desktop"
-                                   << "/"
-                                   << "/Desktop";
-        QTest::newRow("empty home") << "/Desktop"
-                                    << ""
-                                    << "/Desktop";
-    }
-    void displayPaths()
-    {
-        QFETCH(QString, folder);
-        QFETCH(QString, home);
-        QFETCH(QString, shown);
-        QCOMPARE(displayFolderPath(folder, home), shown);
-    }
-
-    void nearestFolders_data()
-    {
-        QTest::addColumn<QString>("relative");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("existing") << "shots"
-                                  << "shots";
-        QTest::newRow("missing child") << "shots/gone"
-                                       << "shots";
-        QTest::newRow("missing deep") << "shots/gone/deeper/still"
-                                      << "shots";
-        QTest::newRow("a file") << "shots/file.png"
-                                << "shots";
-        QTest::newRow("trailing slash") << "shots/"
-                                        << "shots";
+        const auto row = [](const char *name, const QString &shown, const char *expected) {
+            QTest::newRow(name) << shown << QString::fromUtf8(expected);
+        };
+        row("hour 0", hourLabel(0), "12:00 AM");
+        row("hour 11", hourLabel(11), "11:00 AM");
+        row("hour 12", hourLabel(12), "12:00 PM");
+        row("hour 13", hourLabel(13), "1:00 PM");
+        row("hour 23", hourLabel(23), "11:00 PM");
+        row("count 0", countPhrase(0), "0 screenshots");
+        row("count 1", countPhrase(1), "1 screenshot");
+        row("count 1234, no grouping", countPhrase(1234), "1234 screenshots");
+        row("count -1", countPhrase(-1), "-1 screenshots");
+        row("count max", countPhrase(std::numeric_limits<qint64>::max()),
+            "9223372036854775807 screenshots");
+        row("inside home", displayFolderPath("/home/a/Desktop", "/home/a"), "~/Desktop");
+        row("home itself", displayFolderPath("/home/a", "/home/a"), "~");
+        row("outside home", displayFolderPath("/srv/shots", "/home/a"), "/srv/shots");
+        row("sibling prefix", displayFolderPath("/home/ab/x", "/home/a"), "/home/ab/x");
+        row("home with slash", displayFolderPath("/home/a/x y", "/home/a/"), "~/x y");
+        row("root home", displayFolderPath("/Desktop", "/"), "/Desktop");
+        row("empty home", displayFolderPath("/Desktop", ""), "/Desktop");
     }
-    void nearestFolders()
+    void texts()
     {
-        QFETCH(QString, relative);
+        QFETCH(QString, shown);
         QFETCH(QString, expected);
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("shots")));
-        QFile file(dir.filePath(QStringLiteral("shots/file.png")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QCOMPARE(nearestExistingFolder(dir.path() + QLatin1Char('/') + relative),
-                 dir.path() + QLatin1Char('/') + expected);
+        QCOMPARE(shown, expected);
     }
 
-    void nearestFolderNeedsAbsolutePath()
+    // The test runs with TZ=UTC; now is 2026-12-06 15:30 local time.
+    void dateTexts_data()
     {
-        QCOMPARE(nearestExistingFolder(QStringLiteral("relative/path")), QString());
-        QCOMPARE(nearestExistingFolder(QString()), QString());
-        QCOMPARE(nearestExistingFolder(QStringLiteral("/no-such-top-folder/x")),
-                 QStringLiteral("/"));
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<double>("date");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("next");
+        const QString us = QStringLiteral("en_US");
+        const double inf = std::numeric_limits<double>::infinity();
+        const auto at = [](int day, QTime time) { return localSeconds({2026, 12, day}, time); };
+        QTest::newRow("zero") << us << 0.0 << "Never"
+                              << "Never";
+        QTest::newRow("negative") << us << -5.0 << "Never"
+                                  << "Never";
+        QTest::newRow("nan") << us << std::nan("") << "Never"
+                             << "Never";
+        QTest::newRow("inf") << us << inf << "Never"
+                             << "Never";
+        QTest::newRow("beyond any date") << us << 1e300 << "Never"
+                                         << "Never";
+        QTest::newRow("today, just below the minute")
+            << us << at(6, {15, 4, 59, 999}) + 0.0004 << "Today, 3:04 PM"
+            << "Today, 3:04 PM";
+        QTest::newRow("midnight today") << us << at(6, {0, 0}) << "Today, 12:00 AM"
+                                        << "Today, 12:00 AM";
+        QTest::newRow("yesterday") << us << at(5, {23, 59, 59}) << "Yesterday, 11:59 PM"
+                                   << "Dec 5, 2026, 11:59 PM";
+        QTest::newRow("tomorrow") << us << at(7, {0, 0}) << "Dec 7, 2026, 12:00 AM"
+                                  << "Tomorrow, 12:00 AM";
+        QTest::newRow("two days ago") << us << at(4, {9, 0}) << "Dec 4, 2026, 9:00 AM"
+                                      << "Dec 4, 2026, 9:00 AM";
+        QTest::newRow("a year ago")
+            << us << localSeconds({2025, 12, 6}, {15, 4}) << "Dec 6, 2025, 3:04 PM"
+            << "Dec 6, 2025, 3:04 PM";
+        QTest::newRow("1970") << us << 1.0 << "Jan 1, 1970, 12:00 AM"
+                              << "Jan 1, 1970, 12:00 AM";
+        QTest::newRow("C") << "C" << at(4, {15, 4, 30}) << "4 Dec 2026, 15:04"
+                           << "4 Dec 2026, 15:04";
+        QTest::newRow("German") << "de_DE" << at(4, {15, 4}) << "4. Dez. 2026, 15:04"
+                                << "4. Dez. 2026, 15:04";
+    }
+    void dateTexts()
+    {
+        QFETCH(QString, locale);
+        QFETCH(double, date);
+        QFETCH(QString, last);
+        QFETCH(QString, next);
+        const QLocale saved;
+        QLocale::setDefault(QLocale(locale));
+        const QDateTime now(QDate(2026, 12, 6), QTime(15, 30), Qt::LocalTime);
+        const QString lastText = lastRunText(date, now);
+        const QString nextText = nextRunText(date, now);
+        QLocale::setDefault(saved);
+        QCOMPARE(lastText, last);
+        QCOMPARE(nextText, next);
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -14,14 +15,18 @@ QString hourLabel(qint64 hour);
 QString countPhrase(qint64 count);
 
 /**
+ * "Never" unless @p lastRunDate (seconds since 1970 UTC) is after 1970 and a date can hold it;
+ * else the run in the locale's medium date and short time ("Dec 6, 2026, 3:04 PM"), with
+ * "Today" or "Yesterday" for the date on those days as seen from @p now.
+ */
+QString lastRunText(double lastRunDate, const QDateTime &now);
+
+/** The same wording for a time to come: "Today" or "Tomorrow" for those days. */
+QString nextRunText(double nextRunDate, const QDateTime &now);
+
+/**
  * @p folder with the home folder shown as "~": "~" for the home folder itself, "~/rest" for a
  * path inside it; any other path unchanged. Matches whole path components only, so a sibling
  * such as "/home/ab" of the home "/home/a" is never shown as "~b".
  */
 QString displayFolderPath(const QString &folder, const QString &home);
-
-/**
- * The folder itself when it exists, else its closest existing ancestor; empty for a path that
- * is not absolute.
- */
-QString nearestExistingFolder(const QString &folder);

@@ -1,12 +1,14 @@
 #include "Autostart.h"
 
+#include "ErrorText.h"
 #include "HostPaths.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,11 +30,6 @@ bool isWritable(QChar c)
     return c.unicode() >= 0x20 && c.unicode() != 0x7f;
 }
 
-QString systemError(const QString &what, const QString &path, int code)
-{
-    return what + QLatin1Char(' ') + path + QStringLiteral(": ") + qt_error_string(code);
-}
-
 // Missing folders get 0700, as the base-directory rules ask for.
 bool makeFolders(const QString &folder, QString *error)
 {
@@ -45,20 +42,44 @@ bool makeFolders(const QString &folder, QString *error)
         if (::stat(prefix.constData(), &info) == 0) {
             if (S_ISDIR(info.st_mode))
                 continue;
-            *error = systemError(QStringLiteral("cannot create folder"), QFile::decodeName(prefix),
-                                 ENOTDIR);
+            *error = errorText(QStringLiteral("Cannot create the folder"),
+                               QFile::decodeName(prefix), ENOTDIR);
             return false;
         }
         if (::mkdir(prefix.constData(), 0700) == 0)
             continue;
         const int code = errno;
         if (code != EEXIST) {
-            *error = systemError(QStringLiteral("cannot create folder"), QFile::decodeName(prefix),
-                                 code);
+            *error = errorText(QStringLiteral("Cannot create the folder"),
+                               QFile::decodeName(prefix), code);
             return false;
         }
     }
     return true;
+}
+
+// A new file beside the entry, renamed over it: a reader sees the old entry or the new one, never
+// a part. Done by hand rather than with QSaveFile, whose errors carry no errno.
+bool writeAtomically(const QString &path, const QByteArray &contents, QString *error)
+{
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    bool written = fd >= 0;
+    for (qsizetype done = 0; written && done < contents.size();) {
+        const ssize_t n = ::write(fd, contents.constData() + done, size_t(contents.size() - done));
+        written = n > 0 || (n < 0 && errno == EINTR);
+        done += n > 0 ? n : 0;
+    }
+    written = written && ::fsync(fd) == 0;
+    const int code = errno;
+    const bool closed = fd < 0 || ::close(fd) == 0;
+    if (written && closed && ::rename(temporary.constData(), target.constData()) == 0)
+        return true;
+    *error = errorText(QStringLiteral("Cannot write"), path, written && closed ? errno : code);
+    if (fd >= 0)
+        ::unlink(temporary.constData());
+    return false;
 }
 
 } // namespace
@@ -138,21 +159,14 @@ bool install(const QString &executable, QString *error)
     const QString path = entryPath();
     const QByteArray contents = desktopEntry(executable);
     if (contents.isEmpty()) {
-        *error = QStringLiteral("cannot write ") + path + QStringLiteral(": the program path ") +
+        *error = QStringLiteral("Cannot write ") + path + QStringLiteral(": the program path ") +
                  executable + QStringLiteral(" holds a control character");
         return false;
     }
     if (!makeFolders(QFileInfo(path).absolutePath(), error))
         return false;
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() ||
-        !file.commit()) {
-        *error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return writeAtomically(path, contents, error);
 }
 
 bool remove(QString *error)
@@ -164,7 +178,7 @@ bool remove(QString *error)
     // Absent, or a folder on the way is missing or no folder: either way there is no entry.
     if (code == ENOENT || code == ENOTDIR)
         return true;
-    *error = systemError(QStringLiteral("cannot remove"), path, code);
+    *error = errorText(QStringLiteral("Cannot remove"), path, code);
     return false;
 }
 

@@ -1,41 +1,59 @@
 #include "AppSettings.h"
 
+#include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLocale>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <array>
+#include <cerrno>
 #include <charconv>
-#include <cmath>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-const QString EnabledKey = QStringLiteral("enabled");
-const QString FrequencyKey = QStringLiteral("frequency");
-const QString HourOfDayKey = QStringLiteral("hourOfDay");
-const QString AgeValueKey = QStringLiteral("ageValue");
-const QString AgeUnitKey = QStringLiteral("ageUnit");
-const QString SourceFolderKey = QStringLiteral("sourceFolder");
-const QString LastRunDateKey = QStringLiteral("lastRunDate");
-const QString LastRunCountKey = QStringLiteral("lastRunCount");
-const QString LastRunFailedCountKey = QStringLiteral("lastRunFailedCount");
-const QString LaunchAtLoginKey = QStringLiteral("launchAtLogin");
+enum class Type
+{
+    Bool,
+    Int64,
+    Double,
+    Text,
+    Frequency,
+    AgeUnit
+};
 
-constexpr bool DefaultEnabled = false;
-constexpr Frequency DefaultFrequency = Frequency::Daily;
-constexpr qint64 DefaultHourOfDay = 3;
-constexpr qint64 DefaultAgeValue = 1;
-constexpr AgeUnit DefaultAgeUnit = AgeUnit::Days;
-constexpr double DefaultLastRunDate = 0.0;
-constexpr qint64 DefaultLastRunCount = 0;
-constexpr qint64 DefaultLastRunFailedCount = 0;
-constexpr bool DefaultLaunchAtLogin = true;
+struct Directive
+{
+    QString name;
+    Type type;
+    // Null for the source folder, whose default depends on the home folder.
+    QVariant defaultValue;
+};
+
+// In the order of AppSettings::Key.
+const std::array<Directive, 10> &directives()
+{
+    static const std::array<Directive, 10> table = {{
+        {QStringLiteral("enabled"), Type::Bool, false},
+        {QStringLiteral("frequency"), Type::Frequency, QVariant::fromValue(Frequency::Daily)},
+        {QStringLiteral("hourOfDay"), Type::Int64, qint64(3)},
+        {QStringLiteral("ageValue"), Type::Int64, qint64(1)},
+        {QStringLiteral("ageUnit"), Type::AgeUnit, QVariant::fromValue(AgeUnit::Days)},
+        {QStringLiteral("sourceFolder"), Type::Text, QVariant()},
+        {QStringLiteral("lastRunDate"), Type::Double, 0.0},
+        {QStringLiteral("lastRunCount"), Type::Int64, qint64(0)},
+        {QStringLiteral("lastRunFailedCount"), Type::Int64, qint64(0)},
+        {QStringLiteral("launchAtLogin"), Type::Bool, true},
+    }};
+    return table;
+}
 
 // The INI file holds text, but a value this process wrote is held by QSettings in its own type
 // until the file is read again; both forms are accepted, nothing looser.
@@ -100,55 +118,48 @@ std::optional<double> parseDouble(const QVariant &value)
     }
 }
 
-// QLocale offers only long and short dates; the medium form is the long one without the weekday
-// and with the abbreviated month ("dddd, MMMM d, yyyy" -> "MMM d, yyyy").
-QString mediumDateFormat(const QLocale &locale)
+template <typename T> std::optional<QVariant> wrapped(const std::optional<T> &value)
 {
-    const QString longFormat = locale.dateFormat(QLocale::LongFormat);
-    QString medium;
-    bool quoted = false;
-    qsizetype i = 0;
-    while (i < longFormat.size()) {
-        const QChar c = longFormat.at(i);
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
-            medium += c;
-            ++i;
-            continue;
-        }
-        if (quoted || (c != QLatin1Char('d') && c != QLatin1Char('M'))) {
-            medium += c;
-            ++i;
-            continue;
-        }
-        qsizetype run = 0;
-        while (i + run < longFormat.size() && longFormat.at(i + run) == c)
-            ++run;
-        i += run;
-        if (c == QLatin1Char('d') && run >= 3) {
-            // Drop the weekday and the separator that tied it to the rest.
-            while (i < longFormat.size() &&
-                   (longFormat.at(i) == QLatin1Char(',') || longFormat.at(i).isSpace()))
-                ++i;
-        } else if (c == QLatin1Char('M') && run == 4) {
-            medium += QStringLiteral("MMM");
-        } else {
-            medium += QString(run, c);
-        }
-    }
-    while (!medium.isEmpty() && (medium.back() == QLatin1Char(',') || medium.back().isSpace()))
-        medium.chop(1);
-    return medium;
+    if (!value)
+        return std::nullopt;
+    return QVariant::fromValue(*value);
 }
 
-// Hours and minutes only: some locales (C among them) put seconds into their short time.
-QString shortTimeFormat(const QLocale &locale)
+// Enumerations are stored by their raw text, exactly and case-sensitively.
+template <typename Enum>
+std::optional<QVariant> parseEnum(const QVariant &value,
+                                  std::optional<Enum> (*fromRaw)(const QString &))
 {
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    const qsizetype seconds = format.indexOf(QLatin1String(":ss"));
-    if (seconds >= 0)
-        format.remove(seconds, 3);
-    return format;
+    return isText(value) ? wrapped(fromRaw(value.toString())) : std::nullopt;
+}
+
+std::optional<QVariant> parseStored(Type type, const QVariant &value)
+{
+    switch (type) {
+    case Type::Bool:
+        return wrapped(parseBool(value));
+    case Type::Int64:
+        return wrapped(parseInt64(value));
+    case Type::Double:
+        return wrapped(parseDouble(value));
+    case Type::Text:
+        // An unquoted value with commas comes back as a list: not a path we wrote.
+        return isText(value) ? std::optional(value) : std::nullopt;
+    case Type::Frequency:
+        return parseEnum(value, frequencyFromRaw);
+    case Type::AgeUnit:
+        return parseEnum(value, ageUnitFromRaw);
+    }
+    return std::nullopt;
+}
+
+QVariant storedForm(Type type, const QVariant &value)
+{
+    if (type == Type::Frequency)
+        return rawValue(value.value<Frequency>());
+    if (type == Type::AgeUnit)
+        return rawValue(value.value<AgeUnit>());
+    return value;
 }
 
 void keepUnreadableCopy(const QString &path)
@@ -188,26 +199,42 @@ void keepUnreadableCopy(const QString &path)
     }
 }
 
-// In milliseconds, as QSettings compares it.
-std::optional<qint64> modificationTime(const QString &path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
-}
-
 // Another process's QSettings takes the file as unchanged while its size and its modification
 // time in milliseconds are; two writes of one length in the same millisecond (a run record's
 // date and count) would leave the second unseen. So no version we write shares the previous
 // version's millisecond.
-void keepModificationTimeApart(const QString &path, std::optional<qint64> previous)
+void keepModificationTimeApart(const QString &path, std::optional<qint64> previousMs)
 {
-    if (!previous || modificationTime(path) != previous)
+    struct stat info;
+    if (!previousMs || ::stat(QFile::encodeName(path).constData(), &info) != 0 ||
+        qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000 != *previousMs)
         return;
-    const qint64 next = *previous + 1;
+    const qint64 next = *previousMs + 1;
     const struct timespec times[2] = {{0, UTIME_OMIT}, {next / 1000, (next % 1000) * 1000000}};
-    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    // Should this fail, the value is on disk all the same; a reader that compares times only
+    // catches up with the file's next change, and there is nothing better to do about it here.
+    (void)::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+}
+
+// QSettings only says that the save failed. A nameless file made where it writes gives the
+// system's reason: a folder on the way that is a file, no permission, a read-only file system.
+QString saveFailure(const QString &path)
+{
+    QString folder = QFileInfo(path).absolutePath();
+    for (;;) {
+        const int fd =
+            ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        const int code = errno;
+        if (fd >= 0) {
+            ::close(fd);
+            return QStringLiteral("Cannot write ") + path;
+        }
+        const QString parent = QFileInfo(folder).path();
+        // QSettings makes missing folders itself: the reason lies with the nearest one there is.
+        if (code != ENOENT || parent == folder)
+            return errorText(QStringLiteral("Cannot write"), path, code);
+        folder = parent;
+    }
 }
 
 } // namespace
@@ -231,166 +258,74 @@ QString AppSettings::filePath() const
     return m_store.fileName();
 }
 
-QVariant AppSettings::read(const QString &key) const
+QVariant AppSettings::parsed(Key key) const
+{
+    const Directive &directive = directives()[size_t(key)];
+    const std::optional<QVariant> value =
+        parseStored(directive.type, m_store.value(directive.name));
+    if (value)
+        return *value;
+    return directive.defaultValue.isNull() ? QVariant(m_defaultSourceFolder)
+                                           : directive.defaultValue;
+}
+
+QVariant AppSettings::get(Key key) const
 {
     // Picks up a file another process replaced since the last read.
     m_store.sync();
-    return m_store.value(key);
+    return parsed(key);
 }
 
-void AppSettings::write(const QString &key, const QVariant &value)
+AppSettings::Values AppSettings::values() const
 {
+    m_store.sync();
+    return Values{parsed(Key::Enabled).toBool(),
+                  parsed(Key::Frequency).value<Frequency>(),
+                  parsed(Key::HourOfDay).toLongLong(),
+                  parsed(Key::AgeValue).toLongLong(),
+                  parsed(Key::AgeUnit).value<AgeUnit>(),
+                  parsed(Key::SourceFolder).toString(),
+                  parsed(Key::LastRunDate).toDouble(),
+                  parsed(Key::LastRunCount).toLongLong(),
+                  parsed(Key::LastRunFailedCount).toLongLong(),
+                  parsed(Key::LaunchAtLogin).toBool()};
+}
+
+std::optional<AppSettings::FileStamp> AppSettings::fileStamp(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+                     qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+void AppSettings::checkReadable()
+{
+    // The check parses the whole file: once per version of it is enough.
+    const std::optional<FileStamp> stamp = fileStamp(filePath());
+    if (!stamp || stamp == m_checked)
+        return;
     keepUnreadableCopy(filePath());
+    m_checked = stamp;
+}
+
+void AppSettings::set(Key key, const QVariant &value)
+{
+    const Directive &directive = directives()[size_t(key)];
+    checkReadable();
     // A store of its own per write: QSettings keeps the first error it met for the life of the
     // object, so only a fresh one tells whether this very write reached the disk. It shares the
     // parsed file with m_store, so the next read sees the value either way.
-    const std::optional<qint64> previousTime = modificationTime(filePath());
+    const std::optional<FileStamp> previous = fileStamp(filePath());
     QSettings store(filePath(), QSettings::IniFormat);
-    store.setValue(key, value);
+    store.setValue(directive.name, storedForm(directive.type, value));
     store.sync();
-    keepModificationTimeApart(filePath(), previousTime);
+    keepModificationTimeApart(filePath(), previous ? std::optional(previous->modifiedNs / 1000000)
+                                                   : std::nullopt);
     if (store.status() == QSettings::AccessError)
-        logLine(QStringLiteral("Failed to save settings: cannot write ") + filePath());
-    emit changed();
-}
-
-bool AppSettings::enabled() const
-{
-    return parseBool(read(EnabledKey)).value_or(DefaultEnabled);
-}
-
-void AppSettings::setEnabled(bool value)
-{
-    write(EnabledKey, value);
-}
-
-Frequency AppSettings::frequency() const
-{
-    const QVariant value = read(FrequencyKey);
-    if (!isText(value))
-        return DefaultFrequency;
-    return frequencyFromRaw(value.toString()).value_or(DefaultFrequency);
-}
-
-void AppSettings::setFrequency(Frequency value)
-{
-    write(FrequencyKey, rawValue(value));
-}
-
-qint64 AppSettings::hourOfDay() const
-{
-    return parseInt64(read(HourOfDayKey)).value_or(DefaultHourOfDay);
-}
-
-void AppSettings::setHourOfDay(qint64 value)
-{
-    write(HourOfDayKey, value);
-}
-
-qint64 AppSettings::ageValue() const
-{
-    return parseInt64(read(AgeValueKey)).value_or(DefaultAgeValue);
-}
-
-void AppSettings::setAgeValue(qint64 value)
-{
-    write(AgeValueKey, value);
-}
-
-AgeUnit AppSettings::ageUnit() const
-{
-    const QVariant value = read(AgeUnitKey);
-    if (!isText(value))
-        return DefaultAgeUnit;
-    return ageUnitFromRaw(value.toString()).value_or(DefaultAgeUnit);
-}
-
-void AppSettings::setAgeUnit(AgeUnit value)
-{
-    write(AgeUnitKey, rawValue(value));
-}
-
-QString AppSettings::sourceFolder() const
-{
-    // An unquoted value with commas comes back as a list: not a path we wrote.
-    const QVariant value = read(SourceFolderKey);
-    return isText(value) ? value.toString() : m_defaultSourceFolder;
-}
-
-void AppSettings::setSourceFolder(const QString &value)
-{
-    write(SourceFolderKey, value);
-}
-
-double AppSettings::lastRunDate() const
-{
-    return parseDouble(read(LastRunDateKey)).value_or(DefaultLastRunDate);
-}
-
-void AppSettings::setLastRunDate(double value)
-{
-    write(LastRunDateKey, value);
-}
-
-qint64 AppSettings::lastRunCount() const
-{
-    return parseInt64(read(LastRunCountKey)).value_or(DefaultLastRunCount);
-}
-
-void AppSettings::setLastRunCount(qint64 value)
-{
-    write(LastRunCountKey, value);
-}
-
-qint64 AppSettings::lastRunFailedCount() const
-{
-    return parseInt64(read(LastRunFailedCountKey)).value_or(DefaultLastRunFailedCount);
-}
-
-void AppSettings::setLastRunFailedCount(qint64 value)
-{
-    write(LastRunFailedCountKey, value);
-}
-
-bool AppSettings::launchAtLogin() const
-{
-    return parseBool(read(LaunchAtLoginKey)).value_or(DefaultLaunchAtLogin);
-}
-
-void AppSettings::setLaunchAtLogin(bool value)
-{
-    write(LaunchAtLoginKey, value);
-}
-
-QString AppSettings::lastRunText() const
-{
-    return lastRunText(QDateTime::currentDateTime());
-}
-
-QString AppSettings::lastRunText(const QDateTime &now) const
-{
-    const QString never = QStringLiteral("Never");
-    // Read once: a second read could see another process's newer record.
-    const double seconds = lastRunDate();
-    if (!(seconds > 0))
-        return never;
-    // Milliseconds must fit a qint64; a record beyond that (or infinite) is no date at all.
-    const double milliseconds = std::floor(seconds * 1000.0);
-    if (!(milliseconds < 9.0e18))
-        return never;
-    const QDateTime when = QDateTime::fromMSecsSinceEpoch(qint64(milliseconds), Qt::LocalTime);
-    if (!when.isValid())
-        return never;
-
-    const QLocale locale;
-    const QDate day = when.date();
-    const QDate today = now.toLocalTime().date();
-    QString date;
-    if (day == today)
-        date = tr("Today");
-    else if (day == today.addDays(-1))
-        date = tr("Yesterday");
+        logLine(QStringLiteral("Failed to save settings: ") + saveFailure(filePath()));
     else
-        date = locale.toString(day, mediumDateFormat(locale));
-    return date + QStringLiteral(", ") + locale.toString(when.time(), shortTimeFormat(locale));
+        m_checked = fileStamp(filePath()); // QSettings wrote it: readable
+    emit changed();
 }

@@ -36,9 +36,10 @@ void readEverything(const AppSettings &settings)
     (void)settings.ageUnit();
     (void)settings.lastRunDate();
     (void)settings.lastRunCount();
+    (void)settings.lastRunFailedCount();
     (void)settings.launchAtLogin();
-    (void)settings.lastRunText();
     check(!settings.sourceFolder().isNull());
+    check(settings.values().sourceFolder == settings.sourceFolder());
 }
 
 } // namespace
