@@ -368,7 +368,7 @@ void ContentView::refresh()
     m_folderPath->setText(displayFolderPath(settings.sourceFolder(), QDir::homePath()));
     m_launchSwitch->setChecked(settings.launchAtLogin());
 
-    m_lastRunValue->setText(settings.lastRunText());
+    m_lastRunValue->setText(lastRunText(settings.lastRunDate(), QDateTime::currentDateTime()));
     m_trashedValue->setText(countPhrase(settings.lastRunCount()));
     const std::optional<qint64> preview = m_model.previewCount();
     if (preview)
