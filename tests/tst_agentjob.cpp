@@ -1,152 +1,173 @@
-#include "agentctl/AgentJob.h"
 #include "agent/AgentPlist.h"
+#include "agentctl/AgentJob.h"
+#include "agentctl/PlistReader.h"
 
 #include <QTest>
+
+#include <climits>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QVariantMap document(Frequency frequency = Frequency::Daily, qint64 hour = 3)
+QByteArray plist(const QByteArray &body)
 {
-    return makeAgentPlist(frequency, hour, u"/usr/bin/quillbrook"_s);
+    return "<?xml version=\"1.0\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">" +
+           body + "</plist>\n";
 }
 
-QVariantMap with(QVariantMap map, const QString &key, const QVariant &value)
+QByteArray nested(int depth)
 {
+    return plist(QByteArray("<array>").repeated(depth) + QByteArray("</array>").repeated(depth));
+}
+
+// The daily document with @p key set to @p value, or removed when @p value is invalid.
+QVariantMap with(const QString &key, const QVariant &value)
+{
+    QVariantMap map = makeAgentPlist(Frequency::Daily, 3, u"/usr/bin/quillbrook"_s);
+    map.remove(key);
     if (value.isValid())
         map.insert(key, value);
-    else
-        map.remove(key);
     return map;
 }
 
-QVariantMap withCalendar(const QVariant &calendar)
-{
-    return with(document(), u"StartCalendarInterval"_s, calendar);
-}
-
-QVariantMap calendar(std::initializer_list<std::pair<const char *, QVariant>> entries)
+QVariantMap at(const QString &interval) // "Hour=9 Minute=0"; a value not a number stays text
 {
     QVariantMap map;
-    for (const auto &[key, value] : entries)
-        map.insert(QString::fromLatin1(key), value);
-    return map;
+    for (const QString &field : interval.split(u' ', Qt::SkipEmptyParts)) {
+        bool number = false;
+        const qint64 value = field.section(u'=', 1).toLongLong(&number);
+        map.insert(field.section(u'=', 0, 0), number ? QVariant(value) : field.section(u'=', 1));
+    }
+    return with(u"StartCalendarInterval"_s, map);
 }
 
 } // namespace
 
+// What the scheduler tool reads: the property list, strictly, then the job it describes.
 class TestAgentJob : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void calendars_data();
-    void calendars();
-    void rejects_data();
-    void rejects();
-};
-
-void TestAgentJob::calendars_data()
-{
-    QTest::addColumn<QVariantMap>("plist");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("hourly") << document(Frequency::Hourly, 17) << QStringList{u"*-*-* *:00:00"_s};
-    QTest::newRow("daily") << document(Frequency::Daily, 3) << QStringList{u"*-*-* 03:00:00"_s};
-    QTest::newRow("daily, last hour")
-        << document(Frequency::Daily, 23) << QStringList{u"*-*-* 23:00:00"_s};
-    QTest::newRow("weekly") << document(Frequency::Weekly, 17)
-                            << QStringList{u"Sun *-*-* 17:00:00"_s};
-    QTest::newRow("weekday 7 is Sunday too")
-        << withCalendar(calendar({{"Weekday", qint64(7)}, {"Hour", qint64(0)}}))
-        << QStringList{u"Sun *-*-* 00:*:00"_s};
-    QTest::newRow("empty interval: every minute")
-        << withCalendar(QVariantMap()) << QStringList{u"*-*-* *:*:00"_s};
-    QTest::newRow("day and month")
-        << withCalendar(
-               calendar({{"Month", qint64(12)}, {"Day", qint64(31)}, {"Minute", qint64(5)}}))
-        << QStringList{u"*-12-31 *:05:00"_s};
-    QTest::newRow("array of intervals")
-        << withCalendar(QVariantList{calendar({{"Weekday", qint64(3)}}),
-                                     calendar({{"Hour", qint64(9)}, {"Minute", qint64(30)}})})
-        << QStringList{u"Wed *-*-* *:*:00"_s, u"*-*-* 09:30:00"_s};
-    QTest::newRow("RunAtLoad may be left out")
-        << with(document(), u"RunAtLoad"_s, QVariant()) << QStringList{u"*-*-* 03:00:00"_s};
-}
-
-void TestAgentJob::calendars()
-{
-    QFETCH(QVariantMap, plist);
-    QFETCH(QStringList, expected);
-    QString error;
-    const std::optional<AgentJob> job = agentJobFromPlist(plist, &error);
-    QVERIFY2(job, qPrintable(error));
-    QCOMPARE(job->calendars, expected);
-    QCOMPARE(job->label, QString::fromLatin1(AgentLabel));
-    QCOMPARE(job->programArguments, QStringList({u"/usr/bin/quillbrook"_s, u"--headless"_s}));
-}
-
-void TestAgentJob::rejects_data()
-{
-    QTest::addColumn<QVariantMap>("plist");
-    QTest::addColumn<QString>("reason");
-
-    QTest::newRow("hour 24") << document(Frequency::Daily, 24) << u"Hour 24 is outside 0-23"_s;
-    QTest::newRow("hour -1") << document(Frequency::Weekly, -1) << u"Hour -1"_s;
-    QTest::newRow("minute 60") << withCalendar(calendar({{"Minute", qint64(60)}})) << u"Minute"_s;
-    QTest::newRow("weekday 8") << withCalendar(calendar({{"Weekday", qint64(8)}})) << u"Weekday"_s;
-    QTest::newRow("day 0") << withCalendar(calendar({{"Day", qint64(0)}})) << u"Day"_s;
-    QTest::newRow("month 13") << withCalendar(calendar({{"Month", qint64(13)}})) << u"Month"_s;
-    QTest::newRow("day with weekday")
-        << withCalendar(calendar({{"Day", qint64(1)}, {"Weekday", qint64(1)}}))
-        << u"Day and Weekday"_s;
-    QTest::newRow("hour as text") << withCalendar(calendar({{"Hour", u"3"_s}})) << u"integer"_s;
-    QTest::newRow("hour as boolean") << withCalendar(calendar({{"Hour", true}})) << u"integer"_s;
-    QTest::newRow("unknown interval key")
-        << withCalendar(calendar({{"Second", qint64(0)}})) << u"\"Second\""_s;
-    QTest::newRow("empty interval array") << withCalendar(QVariantList()) << u"empty"_s;
-    QTest::newRow("interval not a dictionary") << withCalendar(qint64(3)) << u"dictionary"_s;
-    QTest::newRow("no schedule") << with(document(), u"StartCalendarInterval"_s, QVariant())
-                                 << u"missing"_s;
-    QTest::newRow("unknown key") << with(document(), u"KeepAlive"_s, true) << u"\"KeepAlive\""_s;
-    QTest::newRow("RunAtLoad true") << with(document(), u"RunAtLoad"_s, true) << u"RunAtLoad"_s;
-    QTest::newRow("RunAtLoad as text")
-        << with(document(), u"RunAtLoad"_s, u"false"_s) << u"RunAtLoad"_s;
-    for (const QString &label : {u""_s, u"../evil"_s, u"a/b"_s, u"tmpl@x"_s, u"-flag"_s, u"a b"_s,
-                                 u"label\n"_s, QString(201, u'a')}) {
-        QTest::addRow("label \"%s\"", qPrintable(label.left(20)))
-            << with(document(), u"Label"_s, label) << u"Label"_s;
+    void reads_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QVariant>("expected"); // invalid: refused
+        const auto row = [](const QByteArray &doc, const QVariant &expected = {}) {
+            QTest::addRow("%s", doc.right(50).toPercentEncoding().constData()) << doc << expected;
+        };
+        row(plist("<string> a &amp; &lt;b&gt; &#x41;</string>"), u" a & <b> A"_s);
+        row(plist("<integer> -9223372036854775808\n</integer>"), LLONG_MIN);
+        row(plist("<integer>9223372036854775807</integer>"), LLONG_MAX);
+        row(plist("<integer>0x1f</integer>"), qint64(31));
+        row(plist("<!-- c --><dict><!-- c --><key>a</key> <true></true></dict>"),
+            QVariantMap{{u"a"_s, true}});
+        row(nested(PlistMaxDepth), [] {
+            QVariant value = QVariantList();
+            for (int level = 1; level < PlistMaxDepth; ++level)
+                value = QVariantList{value};
+            return value;
+        }());
+        // Bodies inside <plist>, one per "|".
+        for (const QByteArray &body :
+             QByteArray(
+                 "|<dict/><dict/>|<dict>|<real>1</real>|<date>2024-01-01</date>|<data>AA</data>"
+                 "|<foo/>|<string id=\"1\">a</string>|<string>a<b/></string>|<array>x</array>"
+                 "|<dict><string>a</string></dict>|<dict><key>a</key></dict>|<true>yes</true>"
+                 "|<dict><key>a</key><true/><key>a</key><true/></dict>|<integer/>"
+                 "|<integer>9223372036854775808</integer>|<integer>+-1</integer>"
+                 "|<integer>-9223372036854775809</integer>|<integer>12abc</integer>"
+                 "|<integer>\xd9\xa3</integer>|<string>&lol;</string>")
+                 .split('|'))
+            row(plist(body));
+        for (const QByteArray &document :
+             {QByteArray("Label = x"), QByteArray("bplist00\xd1\x01\x02", 11),
+              QByteArray("<dict/>"), QByteArray("<plist version=\"2.0\"><dict/></plist>"),
+              plist("<dict/>") + "<dict/>",
+              QByteArray("<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aa\"><!ENTITY b "
+                         "\"&a;&a;\">]><plist version=\"1.0\"><string>&b;</string></plist>"),
+              QByteArray("<!DOCTYPE plist [<!ENTITY x SYSTEM \"/etc/passwd\">]>"
+                         "<plist version=\"1.0\"><string>&x;</string></plist>"),
+              QByteArray("<!DOCTYPE html><plist><dict/></plist>"), nested(PlistMaxDepth + 1),
+              nested(60000), plist(QByteArray("<dict><key>k</key>").repeated(50000)),
+              plist("<string>" + QByteArray(PlistMaxBytes, 'a') + "</string>")})
+            row(document);
     }
-    QTest::newRow("label missing") << with(document(), u"Label"_s, QVariant()) << u"Label"_s;
-    QTest::newRow("no arguments") << with(document(), u"ProgramArguments"_s, QVariantList())
-                                  << u"ProgramArguments"_s;
-    QTest::newRow("relative program")
-        << with(document(), u"ProgramArguments"_s, QVariantList{u"quillbrook"_s}) << u"absolute"_s;
-    QTest::newRow("argument not text")
-        << with(document(), u"ProgramArguments"_s, QVariantList{u"/bin/q"_s, qint64(1)})
-        << u"strings"_s;
-    QTest::newRow("newline in an argument")
-        << with(document(), u"ProgramArguments"_s, QVariantList{u"/bin/q"_s, u"a\nb"_s})
-        << u"control"_s;
-    QTest::newRow("relative output")
-        << with(document(), u"StandardOutPath"_s, u"quillbrook.log"_s) << u"StandardOutPath"_s;
-    QTest::newRow("output path with ..")
-        << with(document(), u"StandardErrorPath"_s, u"/tmp/../q.err"_s) << u"\"..\""_s;
-    QTest::newRow("output path ending in a blank")
-        << with(document(), u"StandardOutPath"_s, u"/tmp/q "_s) << u"blank"_s;
-    QTest::newRow("output path ending in a backslash")
-        << with(document(), u"StandardOutPath"_s, u"/tmp/q\\"_s) << u"backslash"_s;
-}
+    void reads()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QVariant, expected);
+        QString error;
+        const std::optional<QVariant> value = readXmlPlist(document, &error);
+        QCOMPARE(value.value_or(QVariant()), expected);
+        QVERIFY2(value || (!error.isEmpty() && !error.contains(u'\n') && error.size() < 200),
+                 qPrintable(error));
+    }
 
-void TestAgentJob::rejects()
-{
-    QFETCH(QVariantMap, plist);
-    QFETCH(QString, reason);
-    QString error;
-    QVERIFY(!agentJobFromPlist(plist, &error));
-    QVERIFY2(error.contains(reason), qPrintable(error));
-}
+    void job_data()
+    {
+        QTest::addColumn<QVariantMap>("plist");
+        QTest::addColumn<QString>("result"); // the calendars, or "!" and the refusal's reason
+        int n = 0;
+        const auto row = [&n](const QVariantMap &plist, const QString &result) {
+            QTest::addRow("%d %s", ++n, qPrintable(result)) << plist << result;
+        };
+        row(makeAgentPlist(Frequency::Hourly, 17, u"/q"_s), u"*-*-* *:00:00"_s);
+        row(with(u"RunAtLoad"_s, QVariant()), u"*-*-* 03:00:00"_s);
+        row(makeAgentPlist(Frequency::Weekly, 23, u"/q"_s), u"Sun *-*-* 23:00:00"_s);
+        row(at(u"Weekday=7 Hour=0"_s), u"Sun *-*-* 00:*:00"_s);
+        row(at(u""_s), u"*-*-* *:*:00"_s);
+        row(at(u"Month=12 Day=31 Minute=5"_s), u"*-12-31 *:05:00"_s);
+        row(with(u"StartCalendarInterval"_s,
+                 QVariantList{at(u"Weekday=3"_s).value(u"StartCalendarInterval"_s),
+                              at(u"Hour=9"_s).value(u"StartCalendarInterval"_s)}),
+            u"Wed *-*-* *:*:00,*-*-* 09:*:00"_s);
+        row(makeAgentPlist(Frequency::Daily, 24, u"/q"_s), u"!Hour 24 is outside 0-23"_s);
+        row(makeAgentPlist(Frequency::Weekly, -1, u"/q"_s), u"!Hour -1"_s);
+        for (const QString &field : {u"Minute=60"_s, u"Weekday=8"_s, u"Day=0"_s, u"Month=13"_s})
+            row(at(field), u"!"_s + field.section(u'=', 0, 0));
+        row(at(u"Day=1 Weekday=1"_s), u"!Day and Weekday"_s);
+        row(at(u"Hour=3h"_s), u"!Hour must be an integer"_s);
+        row(at(u"Second=0"_s), u"!\"Second\""_s);
+        row(with(u"StartCalendarInterval"_s, QVariantList()), u"!empty"_s);
+        row(with(u"StartCalendarInterval"_s, qint64(3)), u"!dictionary"_s);
+        row(with(u"StartCalendarInterval"_s, QVariant()), u"!StartCalendarInterval is missing"_s);
+        row(with(u"KeepAlive"_s, true), u"!\"KeepAlive\""_s);
+        row(with(u"RunAtLoad"_s, true), u"!RunAtLoad must be false"_s);
+        row(with(u"RunAtLoad"_s, u"false"_s), u"!RunAtLoad must be a boolean"_s);
+        for (const QString &label : {u"../evil"_s, u"tmpl@x"_s, u"-flag"_s, QString(201, u'a')})
+            row(with(u"Label"_s, label), u"!Label must be a text"_s);
+        row(with(u"Label"_s, QVariant()), u"!Label is missing"_s);
+        row(with(u"ProgramArguments"_s, QVariantList()), u"!non-empty array"_s);
+        row(with(u"ProgramArguments"_s, QVariantList{u"q"_s}), u"!absolute"_s);
+        row(with(u"ProgramArguments"_s, QVariantList{u"/q"_s, qint64(1)}), u"!strings"_s);
+        row(with(u"ProgramArguments"_s, QVariantList{u"/q"_s, u"a\nb"_s}), u"!control"_s);
+        row(with(u"StandardOutPath"_s, u"q.log"_s), u"!StandardOutPath is not an absolute"_s);
+        row(with(u"StandardOutPath"_s, qint64(1)), u"!StandardOutPath must be a string"_s);
+        row(with(u"StandardErrorPath"_s, u"/tmp/../q"_s), u"!StandardErrorPath has a \"..\""_s);
+        row(with(u"StandardErrorPath"_s, u"/tmp/q "_s), u"!StandardErrorPath ends in a blank"_s);
+        row(with(u"StandardOutPath"_s, u"/q\\"_s), u"!backslash"_s);
+    }
+    void job()
+    {
+        QFETCH(QVariantMap, plist);
+        QFETCH(QString, result);
+        QString error;
+        const std::optional<AgentJob> job = agentJobFromPlist(plist, &error);
+        QVERIFY2(job ? error.isEmpty() : result.startsWith(u'!') && error.contains(result.mid(1)),
+                 qPrintable(error));
+        if (job) {
+            QCOMPARE(job->calendars.join(u','), result);
+            QCOMPARE(QStringList({job->label, job->programArguments.last(), job->standardOutPath,
+                                  job->standardErrorPath}),
+                     QStringList({u"org.quillbrook.cleanup"_s, u"--headless"_s,
+                                  plist.value(u"StandardOutPath"_s).toString(),
+                                  plist.value(u"StandardErrorPath"_s).toString()}));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAgentJob)
 #include "tst_agentjob.moc"
