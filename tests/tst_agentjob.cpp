@@ -58,12 +58,8 @@ private slots:
         const auto row = [](const QByteArray &doc, const QVariant &expected = {}) {
             QTest::addRow("%s", doc.right(50).toPercentEncoding().constData()) << doc << expected;
         };
-        row(plist("<string> a &amp; &lt;b&gt; &#x41;</string>"), u" a & <b> A"_s);
         row(plist("<integer> -9223372036854775808\n</integer>"), LLONG_MIN);
-        row(plist("<integer>9223372036854775807</integer>"), LLONG_MAX);
-        row(plist("<integer>0x1f</integer>"), qint64(31));
-        row(plist("<!-- c --><dict><!-- c --><key>a</key> <true></true></dict>"),
-            QVariantMap{{u"a"_s, true}});
+        row(plist("<!-- c --><integer>9223372036854775807</integer>"), LLONG_MAX);
         row(nested(PlistMaxDepth), [] {
             QVariant value = QVariantList();
             for (int level = 1; level < PlistMaxDepth; ++level)
