@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -88,11 +90,19 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
 
     connect(m_enabledSwitch, &ToggleSwitch::clicked, &m_model, &PanelModel::setEnabled);
     connect(m_launchSwitch, &ToggleSwitch::clicked, &m_model, &PanelModel::setLaunchAtLogin);
-    connect(m_notice, &PermissionNotice::openSettingsClicked, &m_model,
-            &PanelModel::openFolderAccessSettings);
+    connect(m_notice, &PermissionNotice::openInFileManagerClicked, &m_model,
+            &PanelModel::openSourceFolderInFileManager);
     connect(&m_model, &PanelModel::previewCountChanged, this, &ContentView::refresh);
     connect(&m_model, &PanelModel::permissionDeniedChanged, this, &ContentView::refresh);
     connect(&m_model.settings(), &AppSettings::changed, this, &ContentView::refresh);
+
+    // A scheduled run records itself from another process while the panel may be open.
+    m_settingsWatcher = new QFileSystemWatcher(this);
+    connect(m_settingsWatcher, &QFileSystemWatcher::fileChanged, this,
+            &ContentView::onSettingsFileChanged);
+    connect(m_settingsWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &ContentView::onSettingsFileChanged);
+    watchSettingsFile();
 
     restyle();
     refresh();
@@ -105,6 +115,30 @@ ContentView::~ContentView()
     m_ageField->disconnect(this);
     disconnect(&m_model.settings(), nullptr, this, nullptr);
     disconnect(&m_model, nullptr, this, nullptr);
+    m_settingsWatcher->disconnect(this);
+}
+
+void ContentView::watchSettingsFile()
+{
+    // The file is replaced by a rename on every save, which ends a watch on the file itself; the
+    // folder's watch sees the new file arrive. Until the folder exists, its parent is watched.
+    const QFileInfo file(m_model.settings().filePath());
+    QStringList wanted{file.absoluteFilePath(), file.absolutePath()};
+    if (!file.dir().exists())
+        wanted.append(QFileInfo(file.absolutePath()).absolutePath());
+    const QStringList watched = m_settingsWatcher->files() + m_settingsWatcher->directories();
+    for (const QString &path : std::as_const(wanted)) {
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            m_settingsWatcher->addPath(path);
+    }
+}
+
+void ContentView::onSettingsFileChanged()
+{
+    watchSettingsFile();
+    // A hidden panel reads everything again when it is shown.
+    if (isVisible())
+        refresh();
 }
 
 QWidget *ContentView::makeHeader()
@@ -349,38 +383,39 @@ void ContentView::restyle()
 
 void ContentView::refresh()
 {
-    const AppSettings &settings = m_model.settings();
+    // One read of the settings file for everything shown.
+    const AppSettings::Values values = m_model.settings().values();
 
-    m_enabledSwitch->setChecked(settings.enabled());
+    m_enabledSwitch->setChecked(values.enabled);
     m_notice->setVisible(m_model.permissionDenied());
 
-    const Frequency frequency = settings.frequency();
+    const Frequency frequency = values.frequency;
     m_frequencyPicker->setCurrentIndex(allFrequencies().indexOf(frequency));
     const bool withHour = frequency != Frequency::Hourly;
-    const qint64 hour = settings.hourOfDay();
+    const qint64 hour = values.hourOfDay;
     m_hourPicker->setCurrentIndex(hour >= 0 && hour < 24 ? int(hour) : -1);
     m_atLabel->setVisible(withHour);
     m_hourPicker->setVisible(withHour);
 
-    refreshAgeField();
-    m_unitPicker->setCurrentIndex(allAgeUnits().indexOf(settings.ageUnit()));
+    refreshAgeField(values.ageValue);
+    m_unitPicker->setCurrentIndex(allAgeUnits().indexOf(values.ageUnit));
 
-    m_folderPath->setText(displayFolderPath(settings.sourceFolder(), QDir::homePath()));
-    m_launchSwitch->setChecked(settings.launchAtLogin());
+    m_folderPath->setText(displayFolderPath(values.sourceFolder, QDir::homePath()));
+    m_launchSwitch->setChecked(values.launchAtLogin);
 
-    m_lastRunValue->setText(lastRunText(settings.lastRunDate(), QDateTime::currentDateTime()));
-    m_trashedValue->setText(countPhrase(settings.lastRunCount()));
+    m_lastRunValue->setText(lastRunText(values.lastRunDate, QDateTime::currentDateTime()));
+    m_trashedValue->setText(countPhrase(values.lastRunCount));
     const std::optional<qint64> preview = m_model.previewCount();
     if (preview)
         m_previewValue->setText(countPhrase(*preview));
     m_previewLine->setVisible(preview.has_value());
 }
 
-void ContentView::refreshAgeField()
+void ContentView::refreshAgeField(qint64 stored)
 {
     // Never overwrite what the user is typing; the commit puts the stored value back.
     if (!m_ageField->hasFocus())
-        m_ageField->setText(QString::number(m_model.settings().ageValue()));
+        m_ageField->setText(QString::number(stored));
 }
 
 void ContentView::fitHeight()

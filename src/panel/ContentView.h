@@ -6,6 +6,7 @@ class ElidedLabel;
 class PanelModel;
 class PermissionNotice;
 class QComboBox;
+class QFileSystemWatcher;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -16,7 +17,8 @@ class ToggleSwitch;
 /**
  * The control panel: 320 wide, as tall as its content. Draws the settings and the panel's own
  * state from @p model and forwards every user action to it. It keeps no copy of any setting:
- * everything is read again on each change of the settings and each time the panel is shown.
+ * everything is read again on each change of the settings, whoever wrote it, and each time the
+ * panel is shown.
  */
 class ContentView : public QWidget
 {
@@ -51,11 +53,14 @@ private:
     QWidget *makeStatusLine(const QString &label, QLabel *value);
 
     void restyle();
-    void refreshAgeField();
+    void refreshAgeField(qint64 stored);
     void fitHeight();
+    void watchSettingsFile();
+    void onSettingsFileChanged();
 
     PanelModel &m_model;
     bool m_restyling = false;
+    QFileSystemWatcher *m_settingsWatcher = nullptr;
 
     QLabel *m_headerIcon = nullptr;
     QLabel *m_title = nullptr;

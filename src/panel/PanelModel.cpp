@@ -9,7 +9,7 @@
 #include "settings/AppSettings.h"
 #include "settings/LoginItem.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -20,8 +20,10 @@ namespace {
 
 std::optional<QString> chooseWithDialog(const QString &startFolder)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(nullptr, QString(), startFolder,
-                                                             QFileDialog::ShowDirsOnly);
+    // Over the panel, so that a panel which closes when another window takes the focus does not
+    // count the chooser as one.
+    const QString chosen = QFileDialog::getExistingDirectory(
+        QApplication::activeWindow(), QString(), startFolder, QFileDialog::ShowDirsOnly);
     if (chosen.isEmpty())
         return std::nullopt;
     return chosen;
@@ -132,7 +134,7 @@ void PanelModel::showPreview()
     emit previewCountChanged();
 }
 
-void PanelModel::openFolderAccessSettings()
+void PanelModel::openSourceFolderInFileManager()
 {
     const QString folder = nearestExistingFolder(m_settings.sourceFolder());
     if (folder.isEmpty())

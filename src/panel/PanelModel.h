@@ -80,10 +80,10 @@ public:
     void showPreview();
 
     /**
-     * "Try System Settings anyway": there is no privacy page for folders here, so this opens the
-     * source folder, or its nearest existing parent, in the file manager.
+     * The notice's "Open in File Manager": the source folder, or its nearest existing parent,
+     * where the user can see why it cannot be read.
      */
-    void openFolderAccessSettings();
+    void openSourceFolderInFileManager();
     void openWebsite();
     /** "Quit": ends the app; settings, schedule and login item stay as they are. */
     void quit();

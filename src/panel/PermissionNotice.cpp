@@ -20,15 +20,16 @@ constexpr qreal cornerRadius = 6.0;
 PermissionNotice::PermissionNotice(QWidget *parent)
     : QWidget(parent), m_icon(new QLabel(this)),
       m_title(new QLabel(QStringLiteral("Permission denied"), this)),
-      m_explanation(new QLabel(
-          QStringLiteral(
-              "To fix this, quit the app, drag it to the Trash, and reinstall. macOS doesn't allow "
-              "re-prompting for folder access once denied."),
-          this)),
-      m_button(new QPushButton(QStringLiteral("Try System Settings anyway"), this))
+      m_explanation(
+          new QLabel(QStringLiteral("Quillbrook cannot read this folder. It may be missing, or its "
+                                    "permissions may not allow reading. Choose another folder with "
+                                    "\"Change\u2026\" or fix the folder's permissions."),
+                     this)),
+      m_button(new QPushButton(QStringLiteral("Open in File Manager"), this))
 {
     setObjectName(QStringLiteral("permissionNotice"));
     m_explanation->setObjectName(QStringLiteral("noticeExplanation"));
+    m_button->setObjectName(QStringLiteral("noticeButton"));
     m_explanation->setWordWrap(true);
     m_explanation->setTextFormat(Qt::PlainText);
     m_title->setTextFormat(Qt::PlainText);
@@ -47,7 +48,7 @@ PermissionNotice::PermissionNotice(QWidget *parent)
     column->addWidget(m_explanation);
     column->addWidget(m_button, 0, Qt::AlignLeft);
 
-    connect(m_button, &QPushButton::clicked, this, &PermissionNotice::openSettingsClicked);
+    connect(m_button, &QPushButton::clicked, this, &PermissionNotice::openInFileManagerClicked);
     restyle();
 }
 

@@ -8,7 +8,7 @@ class QPushButton;
 /**
  * The warning box shown while the source folder could not be listed: a faint orange box with
  * rounded corners, a title, an explanation that wraps over as many lines as it needs, and a
- * button that offers a way to look at the folder's access.
+ * button that opens the folder, or its nearest existing parent, in the file manager.
  */
 class PermissionNotice : public QWidget
 {
@@ -21,7 +21,7 @@ public:
     void restyle();
 
 signals:
-    void openSettingsClicked();
+    void openInFileManagerClicked();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
