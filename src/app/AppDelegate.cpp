@@ -1,6 +1,8 @@
 #include "AppDelegate.h"
 
 #include "PanelPopup.h"
+#include "PanelPresentation.h"
+#include "PanelWindow.h"
 
 #include "cleanup/Clock.h"
 #include "panel/ContentView.h"
@@ -73,8 +75,15 @@ void AppDelegate::setupStatusItem()
 
 void AppDelegate::setupTrayItem()
 {
-    m_popover = std::make_unique<PanelPopup>(new ContentView(*m_panelModel));
-    connect(m_popover.get(), &PanelPopup::hidden, this, [this] { m_toggle.noteHidden(); });
+    auto *content = new ContentView(*m_panelModel);
+    const PanelPresentation presentation =
+        panelPresentation(QGuiApplication::platformName(), qEnvironmentVariable("XDG_SESSION_TYPE"),
+                          qEnvironmentVariable("WAYLAND_DISPLAY"));
+    if (presentation == PanelPresentation::CompositorPlacedWindow)
+        m_popover = std::make_unique<PanelWindow>(content);
+    else
+        m_popover = std::make_unique<PanelPopup>(content);
+    connect(m_popover.get(), &PanelFrame::hidden, this, [this] { m_toggle.noteHidden(); });
 
     m_statusItem = std::make_unique<QSystemTrayIcon>();
     m_statusItem->setIcon(PanelStyle::icon(QStringLiteral("user-trash")));

@@ -10,7 +10,7 @@
 
 class ContentView;
 class PanelModel;
-class PanelPopup;
+class PanelFrame;
 class QWidget;
 
 /**
@@ -32,7 +32,10 @@ public:
     /** Brings the login item in line with the setting, then sets up the tray item and popup. */
     void applicationDidFinishLaunching();
 
-    /** The tray icon's click: closes the popup when shown, else opens it below the icon. */
+    /**
+     * The tray icon's click: closes the panel when shown, else opens it (under the icon on X11,
+     * where the compositor puts it on Wayland).
+     */
     void togglePopover();
 
 protected:
@@ -46,7 +49,7 @@ private:
 
     // Declared before the windows so that it outlives the panel that refers to it.
     std::unique_ptr<PanelModel> m_panelModel;
-    std::unique_ptr<PanelPopup> m_popover;
+    std::unique_ptr<PanelFrame> m_popover;
     std::unique_ptr<QWidget> m_window;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     PopupToggle m_toggle;

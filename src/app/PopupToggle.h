@@ -3,9 +3,10 @@
 class Clock;
 
 /**
- * Decides what a click on the tray icon does to the popup. A Qt::Popup closes itself on the
- * mouse press that lands outside it, the tray icon included, and the icon's activation arrives
- * only afterwards: without a memory of that close the click would reopen what it just closed.
+ * Decides what a click on the tray icon does to the panel. A Qt::Popup closes itself on the
+ * mouse press that lands outside it, the tray icon included, as the Wayland panel does when that
+ * press takes the focus away, and the icon's activation arrives only afterwards: without a
+ * memory of that close the click would reopen what it just closed.
  * A quick second click, which some trays report as a double click, follows the same rule.
  */
 class PopupToggle
