@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The interactive road on a real Wayland compositor: sway on a headless output, waybar's tray as
+# the StatusNotifierItem host, the real quillbrook in a temporary HOME, and the seat's cursor
+# clicking like a user. Checks that the icon reaches the tray; that a click on it opens the panel
+# as a floating, focused, 320-wide window fully on the output; that a second click, a click on the
+# desktop or on another window and Escape close it, a click inside it not; that without a tray
+# host the panel opens in its own window. Screenshots and logs go into <output dir>.
+# Usage: wayland_e2e.sh <quillbrook> <output dir> <virtual pointer client>
+# Exits 77 (skipped) when a tool is missing or sway cannot run here.
+set -uo pipefail
+
+usage="usage: wayland_e2e.sh <quillbrook> <output dir> <virtual pointer client>"
+app=$(realpath "${1:?$usage}") out=${2:?$usage} pointer=${3:-}
+skip() { echo "SKIP: $*"; exit 77; }
+
+if [ -z "${QUILLBROOK_E2E_USER_SESSION:-}" ]; then
+    [ -x "$pointer" ] || skip "no virtual pointer client (needs libwayland-dev and wayland-scanner when configuring)"
+    for tool in sway swaymsg waybar wtype grim jq gdbus dbus-run-session; do
+        command -v "$tool" >/dev/null ||
+            skip "$tool is not installed (packages sway waybar wtype grim jq libglib2.0-bin dbus-daemon qt6-wayland)"
+    done
+    compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
+        skip "Qt's Wayland platform plugin is not installed (package qt6-wayland)"
+    mkdir -p "$out" && out=$(realpath "$out")
+    # sway refuses to run as root: run the whole session as nobody, on a private session bus.
+    as_user=()
+    if [ "$(id -u)" -eq 0 ]; then
+        command -v setpriv >/dev/null || skip "running as root and setpriv is not installed"
+        as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chown nobody "$out"
+    fi
+    # Without a desktop's accessibility bus and settings store, which the bus would start.
+    QUILLBROOK_E2E_USER_SESSION=1 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory exec "${as_user[@]}" \
+        dbus-run-session -- bash "$0" "$app" "$out" "$(realpath "$pointer")"
+fi
+
+e2e_name=wayland-e2e
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+make_home
+cat >"$work/sway.conf" <<CONF
+output HEADLESS-1 resolution 1024x768 position 0 0
+focus_follows_mouse no
+CONF
+start_sway "$work/sway.conf" || skip "sway cannot run here: $(tail -n 3 "$out/wayland-e2e-sway.log")"
+step "sway on $WAYLAND_DISPLAY"
+
+"$pointer" >"$out/wayland-e2e-pointer.log" 2>&1 &
+pids+=($!)
+wait_for 5 grep -q READY "$out/wayland-e2e-pointer.log" || fail "no virtual pointer"
+# Each wtype adds a keyboard and removes it when it ends; this one stays, so that removing a
+# short-lived one never leaves the seat without a keyboard (and the panel without the focus).
+wtype -s 600000 >/dev/null 2>&1 &
+pids+=($!)
+
+echo '{"position": "top", "height": 26, "modules-left": ["tray"], "tray": {"icon-size": 20}}' >"$work/waybar.json"
+echo '* { margin: 0; padding: 0; min-height: 0; } window#waybar { background: #303040; }' >"$work/waybar.css"
+HOME=$home waybar -c "$work/waybar.json" -s "$work/waybar.css" >"$out/wayland-e2e-waybar.log" 2>&1 &
+pids+=($!)
+
+# windows_of <pid>: the process's mapped windows in sway's tree, one JSON object a line.
+windows_of() { swaymsg -t get_tree | jq -c --argjson pid "$1" \
+    'recurse(.nodes[]?, .floating_nodes[]?) | select(.pid == $pid and .visible)'; }
+panel() { windows_of "$app_pid"; }
+panel_shown() { [ -n "$(panel)" ]; }
+panel_gone() { [ -z "$(panel)" ]; }
+click() { swaymsg -q "seat seat0 cursor set $1 $2; seat - cursor press button1; seat - cursor release button1"; }
+
+step "without a tray host the panel opens in its own window"
+run_app "$out/wayland-e2e-notray.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" QT_QPA_PLATFORM=wayland \
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+other_pid=$app_pid
+wait_for 15 eval 'other=$(windows_of "$other_pid") && [ -n "$other" ]' || fail "no window without a tray host"
+[ "$(jq -r .name <<<"$other")" = Quillbrook ] || fail "the window is not titled Quillbrook: $other"
+# Out of the way of the panel, which the compositor centres.
+swaymsg -q "[pid=$other_pid] floating enable, move position 16 330" || fail "cannot move the window"
+
+step "the icon reaches waybar's tray"
+run_app "$out/wayland-e2e-quillbrook.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
+    QT_QPA_PLATFORM=wayland DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
+wait_for 15 eval 'gdbus call --session --dest org.kde.StatusNotifierWatcher \
+    --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
+    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | grep -q Item' ||
+    fail "no item registered with waybar's tray"
+sleep 1
+screenshot "$out/wayland-e2e-tray.png"
+panel_gone || fail "a window opened although a tray host is there"
+click_icon() { click 10 13 || fail "cannot click"; }
+# reopen: after the panel closed, a click on the icon, past the guard against close-and-reopen.
+reopen() { sleep 0.5 && click_icon && wait_for 5 panel_shown || fail "the panel did not reopen"; }
+
+step "a click on the icon opens the panel: floating, focused, on the output"
+click_icon
+wait_for 5 panel_shown || fail "a click on the icon did not open the panel"
+wait_for 5 eval '[ "$(panel | jq .focused)" = true ]' || fail "the panel does not have the focus"
+read -r type x y w h <<<"$(panel | jq -r '"\(.type) \(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height)"')"
+step "panel: $type at $x,$y size ${w}x$h"
+[ "$type" = floating_con ] && [ "$w" -eq 320 ] || fail "the panel is not a floating 320-wide window"
+[ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le 1024 ] && [ $((y + h)) -le 768 ] ||
+    fail "the panel leaves the output"
+sleep 0.3
+screenshot "$out/wayland-e2e-panel.png"
+
+step "a second click on the icon closes it"
+click_icon
+wait_for 5 panel_gone || fail "a second click on the icon did not close the panel"
+sleep 1
+panel_gone || fail "the panel reopened after the second click"
+
+step "a click inside the panel leaves it open; a click on the desktop closes it"
+reopen
+click $((x + w / 2)) $((y + 20))
+sleep 0.7
+panel_shown || fail "a click inside the panel closed it"
+click 1000 740
+wait_for 5 panel_gone || fail "a click on the desktop did not close the panel"
+
+step "a click on another window closes it"
+reopen
+click 100 340
+wait_for 5 panel_gone || fail "a click on another window did not close the panel"
+
+step "Escape closes it"
+reopen
+sleep 0.3
+wtype -k Escape
+wait_for 5 panel_gone || fail "Escape did not close the panel"
+
+echo "Wayland end-to-end: all checks passed; screenshots in $out"
