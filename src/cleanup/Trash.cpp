@@ -4,7 +4,9 @@
 #include "TrashInfo.h"
 #include "UniqueFd.h"
 
+#include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
+#include "platform/Mounts.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -13,11 +15,35 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// The folder entries are taken from, open for the whole run.
+struct Trash::SourceFolder
+{
+    QByteArray path;
+    UniqueFd fd;
+    quint64 device = 0;
+    std::optional<QByteArray> trashKey; // which trash takes its entries, once known
+    QByteArray canonical;               // its path without links, for a trash on another mount
+};
+
+// The files/ and info/ folders of one trash, open for the whole run.
+struct Trash::TrashFolders
+{
+    QByteArray path;   // the trash folder holding files/ and info/
+    QByteArray topdir; // empty for the home trash, whose Path keys are absolute
+    UniqueFd files;
+    UniqueFd info;
+};
+
+struct Trash::Entry
+{
+    SourceFolder *folder;
+    QByteArray name;
+    QByteArray path;
+};
 
 namespace {
 
@@ -29,23 +55,15 @@ constexpr int MaxNameAttempts = 64;
 constexpr int MaxInterruptedWrites = 100;
 constexpr int MaxPathDepth = 4096;
 
-struct TrashFolders
-{
-    QByteArray path;   // the trash folder holding files/ and info/
-    QByteArray topdir; // empty for the home trash, whose Path keys are absolute
-    UniqueFd files;
-    UniqueFd info;
-};
-
 QString shown(const QByteArray &path)
 {
     return FileSystem::decodeLeniently(path);
 }
 
+// errorText for a system call's failure on the raw path @p path.
 QString failure(const QString &action, const QByteArray &path, int err)
 {
-    return action + QLatin1Char(' ') + shown(path) + QStringLiteral(": ") +
-           QString::fromLocal8Bit(std::strerror(err));
+    return errorText(action, shown(path), err);
 }
 
 QByteArray parentOf(const QByteArray &path)
@@ -57,13 +75,6 @@ QByteArray parentOf(const QByteArray &path)
 QByteArray joined(const QByteArray &folder, const QByteArray &name)
 {
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
-}
-
-bool isInside(const QByteArray &folder, const QByteArray &path)
-{
-    if (folder == "/")
-        return path.startsWith('/');
-    return path == folder || (path.startsWith(folder) && path.at(folder.size()) == '/');
 }
 
 // Creates @p path and every missing parent with mode 0700, as the base directory rules ask for
@@ -103,25 +114,35 @@ UniqueFd openOrMakeFolder(int dirFd, const QByteArray &dirPath, const QByteArray
             failure(QStringLiteral("Cannot open the trash folder"), joined(dirPath, name), errno);
         return {};
     }
-    if (!S_ISDIR(st->st_mode)) {
-        *error =
-            failure(QStringLiteral("Cannot use the trash folder"), joined(dirPath, name), ENOTDIR);
-        return {};
-    }
     return fd;
 }
 
-bool openFilesAndInfo(int trashFd, TrashFolders *trash, QString *error)
+// A folder of ours that was just opened (or made): a real folder, owned by us.
+bool isOurFolder(const UniqueFd &fd, const struct stat &st, const QByteArray &path, QString *error)
+{
+    if (fd.isValid() && st.st_uid != getuid())
+        *error = QStringLiteral("Cannot use the trash folder ") + shown(path) +
+                 QStringLiteral(": it belongs to another user");
+    return fd.isValid() && st.st_uid == getuid();
+}
+
+bool openFilesAndInfo(int trashFd, Trash::TrashFolders *trash, QString *error)
 {
     struct stat st = {};
     trash->files = openOrMakeFolder(trashFd, trash->path, "files", &st, error);
-    if (!trash->files.isValid())
+    if (trash->files.isValid() && !S_ISDIR(st.st_mode))
+        *error =
+            failure(QStringLiteral("Cannot use the trash folder"), trash->path + "/files", ENOTDIR);
+    if (!trash->files.isValid() || !S_ISDIR(st.st_mode))
         return false;
     trash->info = openOrMakeFolder(trashFd, trash->path, "info", &st, error);
-    return trash->info.isValid();
+    if (trash->info.isValid() && !S_ISDIR(st.st_mode))
+        *error =
+            failure(QStringLiteral("Cannot use the trash folder"), trash->path + "/info", ENOTDIR);
+    return trash->info.isValid() && S_ISDIR(st.st_mode);
 }
 
-bool openHomeTrash(const QByteArray &homeTrash, TrashFolders *trash, QString *error)
+bool openHomeTrash(const QByteArray &homeTrash, Trash::TrashFolders *trash, QString *error)
 {
     if (!makePath(homeTrash, error))
         return false;
@@ -139,7 +160,7 @@ bool openHomeTrash(const QByteArray &homeTrash, TrashFolders *trash, QString *er
 // The shared $topdir/.Trash/$uid, usable only below a real, sticky .Trash that the
 // administrator set up; anything else about it means it must not be used.
 bool openSharedTopdirTrash(int topFd, const QByteArray &topdir, const QByteArray &uid,
-                           TrashFolders *trash)
+                           Trash::TrashFolders *trash)
 {
     const UniqueFd shared(openat(topFd, ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st = {};
@@ -149,13 +170,15 @@ bool openSharedTopdirTrash(int topFd, const QByteArray &topdir, const QByteArray
     const QByteArray sharedPath = joined(topdir, ".Trash");
     QString ignored;
     const UniqueFd own = openOrMakeFolder(shared.get(), sharedPath, uid, &st, &ignored);
-    if (!own.isValid() || st.st_uid != getuid())
+    if (!isOurFolder(own, st, sharedPath, &ignored) || !S_ISDIR(st.st_mode))
         return false;
     trash->path = joined(sharedPath, uid);
     return openFilesAndInfo(own.get(), trash, &ignored);
 }
 
-bool openTopdirTrash(const QByteArray &topdir, TrashFolders *trash, QString *error)
+// $topdir/.Trash/$uid where it may be used, else $topdir/.Trash-$uid; failing both, the entry
+// stays: a trash on another file system would take a copy, and copies are never made.
+bool openTopdirTrash(const QByteArray &topdir, Trash::TrashFolders *trash, QString *error)
 {
     const UniqueFd top(open(topdir.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!top.isValid()) {
@@ -166,83 +189,28 @@ bool openTopdirTrash(const QByteArray &topdir, TrashFolders *trash, QString *err
     const QByteArray uid = QByteArray::number(qulonglong(getuid()));
     if (openSharedTopdirTrash(top.get(), topdir, uid, trash))
         return true;
-
-    const QByteArray name = ".Trash-" + uid;
-    trash->path = joined(topdir, name);
+    trash->path = joined(topdir, ".Trash-" + uid);
     struct stat st = {};
-    QString why;
-    const UniqueFd own = openOrMakeFolder(top.get(), topdir, name, &st, &why);
-    if (own.isValid() && st.st_uid != getuid())
-        why = shown(trash->path) + QStringLiteral(" belongs to another user");
-    if (!own.isValid() || st.st_uid != getuid() || !openFilesAndInfo(own.get(), trash, &why)) {
-        *error = QStringLiteral("No usable trash on the file system of ") + shown(topdir) +
-                 QStringLiteral(" (") + why + QStringLiteral(")");
+    const UniqueFd own = openOrMakeFolder(top.get(), topdir, ".Trash-" + uid, &st, error);
+    if (own.isValid() && !S_ISDIR(st.st_mode)) {
+        *error = failure(QStringLiteral("Cannot use the trash folder"), trash->path, ENOTDIR);
         return false;
     }
-    return true;
+    return isOurFolder(own, st, trash->path, error) && openFilesAndInfo(own.get(), trash, error);
 }
 
 // The device the home trash lives on, or will live on once it has been created.
-std::optional<dev_t> homeTrashDevice(QByteArray path)
+std::optional<quint64> homeTrashDevice(QByteArray path)
 {
     for (int depth = 0; depth < MaxPathDepth; ++depth) {
         struct stat st = {};
         if (stat(path.constData(), &st) == 0)
-            return st.st_dev;
+            return quint64(st.st_dev);
         if (path == "/")
             break;
         path = parentOf(path);
     }
     return std::nullopt;
-}
-
-QByteArray unescapeMountField(const QByteArray &field)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field.at(i) == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int value = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok && value < 256) {
-                out.append(char(value));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(field.at(i));
-    }
-    return out;
-}
-
-// The mount point holding @p canonicalDir. The mount table knows about bind mounts, which share
-// a device with their source; when it cannot be read (or disagrees with stat), walk up for as
-// long as the device stays the same.
-QByteArray mountPointOf(const QByteArray &canonicalDir, dev_t device)
-{
-    QFile table(QStringLiteral("/proc/self/mountinfo"));
-    if (table.open(QIODevice::ReadOnly)) {
-        QByteArray best;
-        for (const QByteArray &line : table.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() < 5)
-                continue;
-            const QByteArray mountPoint = unescapeMountField(fields.at(4));
-            if (isInside(mountPoint, canonicalDir) && mountPoint.size() >= best.size())
-                best = mountPoint;
-        }
-        struct stat st = {};
-        if (!best.isEmpty() && stat(best.constData(), &st) == 0 && st.st_dev == device)
-            return best;
-    }
-    QByteArray top = canonicalDir;
-    for (int depth = 0; depth < MaxPathDepth && top != "/"; ++depth) {
-        const QByteArray up = parentOf(top);
-        struct stat st = {};
-        if (stat(up.constData(), &st) != 0 || st.st_dev != device)
-            break;
-        top = up;
-    }
-    return top;
 }
 
 std::optional<QByteArray> canonicalPath(const QByteArray &path)
@@ -255,25 +223,25 @@ std::optional<QByteArray> canonicalPath(const QByteArray &path)
     return result;
 }
 
-// 0 when all of @p data reached the file, else the error number.
-int writeAll(int fd, const QByteArray &data)
+// Writes all of @p data to @p fd and closes it: 0 when every byte reached the file, else the
+// error number.
+int writeAllAndClose(int fd, const QByteArray &data)
 {
     const char *next = data.constData();
     qsizetype left = data.size();
     int interruptions = 0;
-    while (left > 0) {
+    int err = 0;
+    while (left > 0 && err == 0) {
         const ssize_t written = write(fd, next, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR && ++interruptions < MaxInterruptedWrites)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return EIO;
-        next += written;
-        left -= written;
+        if (written < 0 && errno == EINTR && ++interruptions < MaxInterruptedWrites)
+            continue;
+        err = written < 0 ? errno : written == 0 ? EIO : 0;
+        next += qMax<ssize_t>(written, 0);
+        left -= qMax<ssize_t>(written, 0);
     }
-    return 0;
+    if (close(fd) != 0 && err == 0)
+        err = errno;
+    return err;
 }
 
 // 0 on success, else the error number; EEXIST means the name is taken.
@@ -299,6 +267,14 @@ qint64 randomSuffix()
     return QRandomGenerator::global()->bounded(qint64(1000), qint64(2000000000));
 }
 
+QString moveFailure(const QByteArray &target, int err)
+{
+    QString text = failure(QStringLiteral("Cannot move the entry to"), target, err);
+    if (err == EXDEV)
+        text += QStringLiteral(" (the trash is on another file system; nothing was copied)");
+    return text;
+}
+
 } // namespace
 
 Trash::Trash(QByteArray homeTrash, const Clock &clock)
@@ -318,116 +294,159 @@ QByteArray Trash::defaultHomeTrash()
     return QFile::encodeName(HostPaths::dataHome() + QStringLiteral("/Trash"));
 }
 
-bool Trash::trashEntry(const QByteArray &path, QString *error)
+bool Trash::trashEntry(const QByteArray &path, QString *error, TrashedEntry *placed)
 {
     QString why;
-    const auto fail = [&](const QString &text) {
-        if (error)
-            *error = text;
-        return false;
-    };
+    const std::optional<Entry> entry = checkEntry(path, &why);
+    Placed result = Placed::Failed;
+    // A trash the user removed during the run leaves the folders we hold open pointing at
+    // nothing: open it afresh, once.
+    for (int round = 0; entry && round < 2; ++round) {
+        TrashFolders *trash = trashFor(*entry->folder, &why);
+        if (!trash)
+            break;
+        result = placeEntry(*entry, *trash, &why, placed);
+        if (result != Placed::TrashGone)
+            break;
+        m_trashes.erase(*entry->folder->trashKey);
+    }
+    if (result != Placed::Moved && error)
+        *error = why;
+    return result == Placed::Moved;
+}
 
+std::optional<Trash::Entry> Trash::checkEntry(const QByteArray &path, QString *error)
+{
     QByteArray entry = path;
     while (entry.size() > 1 && entry.endsWith('/'))
         entry.chop(1);
     const QByteArray name = FileSystem::lastComponent(entry);
-    if (!entry.startsWith('/'))
-        return fail(QStringLiteral("Cannot trash ") + shown(path) +
-                    QStringLiteral(": not an absolute path"));
-    if (name.isEmpty() || name == "." || name == "..")
-        return fail(QStringLiteral("Cannot trash ") + shown(path) +
-                    QStringLiteral(": not an entry of a folder"));
+    if (!entry.startsWith('/') || name.isEmpty() || name == "." || name == "..") {
+        *error = QStringLiteral("Cannot trash ") + shown(path) +
+                 (entry.startsWith('/') ? QStringLiteral(": not an entry of a folder")
+                                        : QStringLiteral(": not an absolute path"));
+        return std::nullopt;
+    }
     const QByteArray parent = parentOf(entry);
+    std::unique_ptr<SourceFolder> &folder = m_sources[parent];
+    if (!folder) {
+        UniqueFd fd(open(parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat st = {};
+        if (!fd.isValid() || fstat(fd.get(), &st) != 0) {
+            *error = failure(QStringLiteral("Cannot open the folder"), parent, errno);
+            m_sources.erase(parent);
+            return std::nullopt;
+        }
+        folder.reset(new SourceFolder{parent, std::move(fd), quint64(st.st_dev), {}, {}});
+    }
+    struct stat st = {};
+    if (fstatat(folder->fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        *error = failure(QStringLiteral("Cannot find"), entry, errno);
+        return std::nullopt;
+    }
+    return Entry{folder.get(), name, entry};
+}
 
-    const UniqueFd parentFd(open(parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!parentFd.isValid())
-        return fail(failure(QStringLiteral("Cannot open the folder"), parent, errno));
-    struct stat entrySt = {};
-    if (fstatat(parentFd.get(), name.constData(), &entrySt, AT_SYMLINK_NOFOLLOW) != 0)
-        return fail(failure(QStringLiteral("Cannot find"), entry, errno));
-    struct stat parentSt = {};
-    if (fstat(parentFd.get(), &parentSt) != 0)
-        return fail(failure(QStringLiteral("Cannot examine the folder"), parent, errno));
-
+Trash::TrashFolders *Trash::trashFor(SourceFolder &source, QString *error)
+{
     // Where the entry can go without leaving its file system: a rename is the only move there
     // is, so an entry is never copied and never deleted.
-    if (!m_homeTrash.startsWith('/'))
-        return fail(QStringLiteral("The trash folder ") + shown(m_homeTrash) +
-                    QStringLiteral(" is not an absolute path"));
-    TrashFolders trash;
-    QByteArray originalPath = entry;
-    const std::optional<dev_t> homeDevice = homeTrashDevice(m_homeTrash);
-    if (homeDevice && *homeDevice == parentSt.st_dev) {
-        if (!openHomeTrash(m_homeTrash, &trash, &why))
-            return fail(why);
-    } else {
-        const std::optional<QByteArray> realParent = canonicalPath(parent);
-        if (!realParent)
-            return fail(failure(QStringLiteral("Cannot resolve the folder"), parent, errno));
-        if (!openTopdirTrash(mountPointOf(*realParent, parentSt.st_dev), &trash, &why))
-            return fail(why);
-        // A trash on a removable volume records paths relative to the volume's top folder, so
-        // entries can be restored wherever the volume is mounted next time.
-        const QByteArray real = joined(*realParent, name);
-        originalPath = trash.topdir == "/" ? real.mid(1) : real.mid(trash.topdir.size() + 1);
+    if (!m_homeTrash.startsWith('/')) {
+        *error = QStringLiteral("Cannot use the trash folder ") + shown(m_homeTrash) +
+                 QStringLiteral(": not an absolute path");
+        return nullptr;
     }
+    if (!m_homeDevice)
+        m_homeDevice = homeTrashDevice(m_homeTrash);
+    if (!source.trashKey && m_homeDevice == source.device) {
+        source.trashKey = QByteArray();
+    } else if (!source.trashKey) {
+        const std::optional<QByteArray> real = canonicalPath(source.path);
+        if (!real) {
+            *error = failure(QStringLiteral("Cannot resolve the folder"), source.path, errno);
+            return nullptr;
+        }
+        source.canonical = *real;
+        source.trashKey = Mounts::mountPointOf(*real, source.device);
+    }
+    const QByteArray &key = *source.trashKey;
+    if (const auto known = m_trashes.find(key); known != m_trashes.end())
+        return known->second.get();
+    auto trash = std::make_unique<TrashFolders>();
+    if (key.isEmpty() ? !openHomeTrash(m_homeTrash, trash.get(), error)
+                      : !openTopdirTrash(key, trash.get(), error))
+        return nullptr;
+    return m_trashes.emplace(key, std::move(trash)).first->second.get();
+}
 
+Trash::Placed Trash::placeEntry(const Entry &entry, TrashFolders &trash, QString *error,
+                                TrashedEntry *placed)
+{
+    // A trash on another mount records paths relative to its top folder, so entries can be
+    // restored wherever the volume is mounted next time.
+    const QByteArray original =
+        trash.topdir.isEmpty() ? entry.path : joined(entry.folder->canonical, entry.name);
+    const QByteArray recorded = trash.topdir.isEmpty() ? original
+                                : trash.topdir == "/"  ? original.mid(1)
+                                                       : original.mid(trash.topdir.size() + 1);
     const QByteArray info =
-        TrashInfo::trashInfoText(originalPath, TrashInfo::deletionDateText(m_clock.now()));
-    const QByteArray suffixKey = trash.path + '\0' + name;
+        TrashInfo::trashInfoText(recorded, TrashInfo::deletionDateText(m_clock.now()));
+    const QByteArray suffixKey = trash.path + '\0' + entry.name;
     qint64 suffix = m_lastSuffix.value(suffixKey, 0);
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
         suffix = attempt < SequentialTries ? suffix + 1 : randomSuffix();
-        const QByteArray trashName = TrashInfo::trashEntryName(name, suffix);
+        const QByteArray trashName = TrashInfo::trashEntryName(entry.name, suffix);
         const QByteArray infoName = trashName + ".trashinfo";
-        const QByteArray infoPath = trash.path + "/info/" + infoName;
-
+        // The info file comes first and is made exclusively: it reserves the name, and an entry
+        // never sits in files/ without it.
         const int fd = openat(trash.info.get(), infoName.constData(),
                               O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
         if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
             // A read-only or refused trash fails the same way for every name: stop at once.
-            return fail(
-                failure(QStringLiteral("Cannot create the trash info file"), infoPath, errno));
+            const int err = errno;
+            *error = failure(QStringLiteral("Cannot create the trash info file"),
+                             trash.path + "/info/" + infoName, err);
+            return err == ENOENT ? Placed::TrashGone : Placed::Failed;
         }
         m_usedTrashes.insert(trash.path);
-        int err = writeAll(fd, info);
-        if (close(fd) != 0 && err == 0)
-            err = errno;
+        int err = writeAllAndClose(fd, info);
         if (err != 0) {
             unlinkat(trash.info.get(), infoName.constData(), 0);
-            return fail(failure(QStringLiteral("Cannot write the trash info file"), infoPath, err));
+            *error = failure(QStringLiteral("Cannot write the trash info file"),
+                             trash.path + "/info/" + infoName, err);
+            return Placed::Failed;
         }
-
-        err = renameNoReplace(parentFd.get(), name, trash.files.get(), trashName);
+        err = renameNoReplace(entry.folder->fd.get(), entry.name, trash.files.get(), trashName);
         if (err == 0) {
             m_lastSuffix.insert(suffixKey, suffix);
-            return true;
+            if (placed)
+                *placed = {original, trash.path, trashName};
+            return Placed::Moved;
         }
         unlinkat(trash.info.get(), infoName.constData(), 0);
         if (err == EEXIST)
             continue; // a stray entry in files/ without its info file
-        const QByteArray target = trash.path + "/files/" + trashName;
-        QString text = QStringLiteral("Cannot move it to ") + shown(target) + QStringLiteral(": ") +
-                       QString::fromLocal8Bit(std::strerror(err));
-        if (err == EXDEV)
-            text += QStringLiteral(" (the trash is on another file system; nothing was copied)");
-        return fail(text);
+        *error = moveFailure(trash.path + "/files/" + trashName, err);
+        return Placed::Failed;
     }
-    return fail(QStringLiteral("Cannot find a free name for ") + shown(name) +
-                QStringLiteral(" in ") + shown(trash.path) +
-                QStringLiteral(" after %1 tries").arg(MaxNameAttempts));
+    *error = QStringLiteral("Cannot find a free name for ") + shown(entry.name) +
+             QStringLiteral(" in ") + shown(trash.path) +
+             QStringLiteral(" after %1 tries").arg(MaxNameAttempts);
+    return Placed::Failed;
 }
 
 void Trash::syncUsed()
 {
     // The whole file system rather than the two folders: the info files' contents must reach
     // the disk too, or a power cut could leave an entry in files/ beside an empty .trashinfo.
+    // A failed flush is not logged: it belongs to no entry, every move already stands in the
+    // file system, and the kernel reports write-back errors in its own log.
     for (const QByteArray &path : std::as_const(m_usedTrashes)) {
         const UniqueFd fd(open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (fd.isValid())
-            syncfs(fd.get());
+            (void)syncfs(fd.get());
     }
     m_usedTrashes.clear();
 }

@@ -7,11 +7,26 @@
 #include <QSet>
 #include <QString>
 
+#include <map>
+#include <memory>
+#include <optional>
+
+/** Where trashEntry put an entry. */
+struct TrashedEntry
+{
+    QByteArray originalPath; ///< absolute path the entry had
+    QByteArray trashFolder;  ///< the trash folder holding files/ and info/
+    QByteArray name;         ///< the entry's name in files/ (its info file adds ".trashinfo")
+};
+
 /**
  * The user's freedesktop.org Trash (Trash specification 1.0). An entry on the home file system
  * goes to the home trash; an entry on another mount goes to $topdir/.Trash/$uid or
  * $topdir/.Trash-$uid. Never a copy, never a delete: when no trash on the entry's own file
  * system can take it, the move fails and the entry stays where it was.
+ *
+ * One object serves one run: the folders it has opened (the entries' folders and the trashes)
+ * stay open until it is dropped, so a run of many entries opens each of them once.
  */
 class Trash
 {
@@ -28,10 +43,10 @@ public:
 
     /**
      * Moves the entry at the absolute path @p path (a file, a folder or a symbolic link itself)
-     * into the trash, with its .trashinfo. Returns false and sets @p error to the system's
-     * description of what failed when the entry stays where it was.
+     * into the trash, with its .trashinfo, and tells where in @p placed. Returns false and sets
+     * @p error to a "Cannot …" text when the entry stays where it was.
      */
-    bool trashEntry(const QByteArray &path, QString *error);
+    bool trashEntry(const QByteArray &path, QString *error, TrashedEntry *placed = nullptr);
 
     /** Flushes what was written to the trashes used so far to disk, once each. Also done on
      * destruction. */
@@ -40,9 +55,30 @@ public:
     /** $XDG_DATA_HOME/Trash, read from the environment now. */
     static QByteArray defaultHomeTrash();
 
+    // What one run keeps open (defined where they are used).
+    struct SourceFolder;
+    struct TrashFolders;
+
 private:
+    struct Entry;
+    enum class Placed
+    {
+        Moved,
+        Failed,
+        TrashGone,
+    };
+
+    std::optional<Entry> checkEntry(const QByteArray &path, QString *error);
+    TrashFolders *trashFor(SourceFolder &source, QString *error);
+    Placed placeEntry(const Entry &entry, TrashFolders &trash, QString *error,
+                      TrashedEntry *placed);
+
     QByteArray m_homeTrash;
     const Clock &m_clock;
+    std::optional<quint64> m_homeDevice;
+    std::map<QByteArray, std::unique_ptr<SourceFolder>> m_sources;
+    // Keyed by the mount point of the trash's file system; the home trash by an empty key.
+    std::map<QByteArray, std::unique_ptr<TrashFolders>> m_trashes;
     QSet<QByteArray> m_usedTrashes;
     // Last clash counter that worked, per trash and name, so that a run trashing many entries of
     // the same name does not probe the taken names again each time.
