@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -111,6 +112,22 @@ QByteArray lastComponent(const QByteArray &path)
         return {};
     const qsizetype slash = path.lastIndexOf('/', end - 1);
     return path.mid(slash + 1, end - slash - 1);
+}
+
+QString nearestExistingFolder(const QString &folder)
+{
+    if (!QDir::isAbsolutePath(folder))
+        return {};
+    QString path = QDir::cleanPath(folder);
+    for (;;) {
+        const QFileInfo info(path);
+        if (info.isDir())
+            return path;
+        const QString parent = info.path();
+        if (parent == path)
+            return {};
+        path = parent;
+    }
 }
 
 QString decodeLeniently(const QByteArray &bytes)

@@ -45,6 +45,12 @@ EntryDates entryDates(const QByteArray &path);
 /** The last component of @p path (the entry's name). */
 QByteArray lastComponent(const QByteArray &path);
 
+/**
+ * The folder itself when it exists, else its closest existing ancestor; empty for a path that
+ * is not absolute.
+ */
+QString nearestExistingFolder(const QString &folder);
+
 /** @p bytes decoded from UTF-8; an invalid byte becomes U+FFFD and never drops the rest. */
 QString decodeLeniently(const QByteArray &bytes);
 

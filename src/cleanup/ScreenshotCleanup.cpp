@@ -91,9 +91,9 @@ qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash)
     return count;
 }
 
-void recordRun(AppSettings &settings, qint64 count, const Clock &clock)
+void recordRun(AppSettings &settings, qint64 count, double when)
 {
-    settings.setLastRunDate(clock.now());
+    settings.setLastRunDate(when);
     settings.setLastRunCount(count);
 }
 
@@ -106,10 +106,23 @@ qint64 runCleanup(AppSettings &settings, const Clock &clock)
         Trash trash;
         count = trashEntries(candidates, trash);
     }
-    // The record is written by the event loop after the caller's current work; the clock must
-    // outlive that (the system clock always does).
+    // The record is written by the event loop after the caller's current work, with the time
+    // the moves ended: the caller's clock need not outlive this call.
+    const double ended = clock.now();
     QMetaObject::invokeMethod(
-        &settings, [&settings, count, &clock] { recordRun(settings, count, clock); },
+        &settings, [&settings, count, ended] { recordRun(settings, count, ended); },
         Qt::QueuedConnection);
     return count;
+}
+
+qint64 countCandidates(AppSettings &settings, const Clock &clock)
+{
+    const double cutoff = ageCutoff(clock.now(), settings.ageValue(), settings.ageUnit());
+    return selectCandidates(settings.sourceFolder(), cutoff, clock).size();
+}
+
+bool probeFolderAccess(AppSettings &settings)
+{
+    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(settings.sourceFolder());
+    return !folder || !FileSystem::canList(*folder);
 }

@@ -42,11 +42,20 @@ bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock 
 /** Moves each entry to @p trash; logs each failure; returns the number moved. */
 qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash);
 
-/** Writes the run record: lastRunDate = now, lastRunCount = @p count. */
-void recordRun(AppSettings &settings, qint64 count, const Clock &clock = Clock::system());
+/** Writes the run record: lastRunDate = @p when (seconds since 1970), lastRunCount = @p count. */
+void recordRun(AppSettings &settings, qint64 count, double when);
 
 /**
- * One run with the stored age limit and source folder: select, trash, queue recordRun on the
- * event loop of the calling thread, return the number moved.
+ * One run with the stored age limit and source folder: select, trash, queue recordRun (with the
+ * time the moves ended) on the event loop of the calling thread, return the number moved.
  */
 qint64 runCleanup(AppSettings &settings, const Clock &clock = Clock::system());
+
+/** How many entries a run started now would move; moves and records nothing. */
+qint64 countCandidates(AppSettings &settings, const Clock &clock = Clock::system());
+
+/**
+ * Despite its name, answers whether access is missing: true when the source folder can NOT be
+ * listed (missing, not a folder, relative, refused), false when it can.
+ */
+bool probeFolderAccess(AppSettings &settings);

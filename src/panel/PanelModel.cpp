@@ -3,7 +3,7 @@
 #include "PanelText.h"
 
 #include "cleanup/Clock.h"
-#include "cleanup/PreviewCount.h"
+#include "cleanup/FileSystem.h"
 #include "cleanup/ScreenshotCleanup.h"
 #include "platform/Log.h"
 #include "settings/AppSettings.h"
@@ -136,7 +136,7 @@ void PanelModel::showPreview()
 
 void PanelModel::openSourceFolderInFileManager()
 {
-    const QString folder = nearestExistingFolder(m_settings.sourceFolder());
+    const QString folder = FileSystem::nearestExistingFolder(m_settings.sourceFolder());
     if (folder.isEmpty())
         return;
     m_urlOpener(QUrl::fromLocalFile(folder));
