@@ -18,9 +18,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,8 +68,10 @@ inline bool writeRaw(const QByteArray &path, const QByteArray &content = {})
 
 inline std::optional<QByteArray> readRaw(const QByteArray &path)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
+    // By raw bytes: a name that is not UTF-8 would not survive QFile's decoding.
+    QFile file;
+    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle))
         return std::nullopt;
     return file.readAll();
 }
@@ -128,7 +132,10 @@ public:
     QString dataHome() const { return home() + QStringLiteral("/.local/share"); }
     QString stateHome() const { return home() + QStringLiteral("/.local/state"); }
     QString trash() const { return dataHome() + QStringLiteral("/Trash"); }
-    QString settingsFile() const { return configHome() + QStringLiteral("/quillbrook/quillbrook.conf"); }
+    QString settingsFile() const
+    {
+        return configHome() + QStringLiteral("/quillbrook/quillbrook.conf");
+    }
 
     // For a child process of ours: this HOME and its XDG folders, and no display to reach.
     QProcessEnvironment processEnvironment() const
@@ -141,7 +148,10 @@ public:
         return env;
     }
 
-    static QString quillbrookExecutable() { return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook"); }
+    static QString quillbrookExecutable()
+    {
+        return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook");
+    }
 
 private:
     static constexpr const char *Variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
@@ -207,7 +217,8 @@ private:
 // @p trash: an info file with the group, a Path and a well-formed DeletionDate, and its entry.
 inline QHash<QByteArray, QByteArray> trashedEntries(const QByteArray &trash)
 {
-    static const QRegularExpression date(QStringLiteral("\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n"));
+    static const QRegularExpression date(
+        QStringLiteral("\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n"));
     QHash<QByteArray, QByteArray> entries;
     for (const QByteArray &infoName : namesIn(trash + "/info")) {
         const QByteArray name = infoName.chopped(qsizetype(sizeof(".trashinfo") - 1));
@@ -221,5 +232,36 @@ inline QHash<QByteArray, QByteArray> trashedEntries(const QByteArray &trash)
 }
 
 // The entry that was at @p original is in @p trash with a complete info file.
-#define QB_VERIFY_TRASHED(trash, original)                                                       \
+#define QB_VERIFY_TRASHED(trash, original)                                                         \
     QVERIFY2(trashedEntries(trash).contains(original), (original).constData())
+
+// A small tmpfs of the test's own at @p at, unmounted again when dropped. Mounting needs
+// privileges; where it fails, skip with skipReason().
+class Tmpfs
+{
+public:
+    Tmpfs(const QByteArray &at, const QByteArray &options) : m_at(at)
+    {
+        mkdir(at.constData(), 0755);
+        m_mounted = mount("tmpfs", at.constData(), "tmpfs", 0, options.constData()) == 0;
+        m_error = m_mounted ? QByteArray() : QByteArray(strerror(errno));
+    }
+    ~Tmpfs()
+    {
+        if (m_mounted)
+            umount2(m_at.constData(), MNT_DETACH);
+    }
+    Tmpfs(const Tmpfs &) = delete;
+    Tmpfs &operator=(const Tmpfs &) = delete;
+    bool isMounted() const { return m_mounted; }
+    QByteArray skipReason() const { return "cannot mount a tmpfs here: " + m_error; }
+    bool makeReadOnly()
+    {
+        return mount(nullptr, m_at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    QByteArray m_at;
+    bool m_mounted = false;
+    QByteArray m_error;
+};
