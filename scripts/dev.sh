@@ -60,7 +60,10 @@ if [ "$mode" = sanitize ]; then
 fi
 
 # Installed under /usr, as the Debian package is: the programs' fallback path comes from it.
-cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
+# Optimised lightly and without debug information: that compiles about a quarter faster than
+# RelWithDebInfo, and the sanitize command's Debug build is there for debugging.
+cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -DNDEBUG" \
+    -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build" -j2
 
 if [ "$mode" = run ]; then
