@@ -18,26 +18,17 @@ private slots:
     {
         QTest::addColumn<QString>("folder"); // under HOME; the program is <folder>/quillbrook
         QTest::addColumn<QString>("exec");   // the Exec= value's program part, %1 the HOME
-        QTest::newRow("plain") << "bin"
-                               << "%1/bin/quillbrook";
-        QTest::newRow("blank") << "My Apps"
-                               << "\"%1/My Apps/quillbrook\"";
-        QTest::newRow("quotes") << "a\"b'c"
-                                << "\"%1/a\\\\\"b'c/quillbrook\"";
-        QTest::newRow("backslash") << "back\\slash"
-                                   << "\"%1/back\\\\\\\\slash/quillbrook\"";
-        QTest::newRow("percent") << "100%"
-                                 << "%1/100%%/quillbrook";
-        QTest::newRow("field code") << "%f"
-                                    << "%1/%%f/quillbrook";
-        QTest::newRow("dollar, backquote, percent") << "50% $x `id`"
-                                                    << "\"%1/50%% \\\\$x \\\\`id\\\\`/quillbrook\"";
-        QTest::newRow("tab and newline") << "a\tb\nc"
-                                         << "\"%1/a\\tb\\nc/quillbrook\"";
-        QTest::newRow("shell characters") << "a;b|c&d<e>f*g?h#i(j)~k"
-                                          << "\"%1/a;b|c&d<e>f*g?h#i(j)~k/quillbrook\"";
-        QTest::newRow("non-ASCII")
-            << QStringLiteral("ünï 漢") << QStringLiteral("\"%1/ünï 漢/quillbrook\"");
+        // clang-format off
+        for (const auto &[folder, exec] : std::initializer_list<std::pair<QString, QString>>{
+                 {"bin", "%1/bin/quillbrook"}, {"My Apps", "\"%1/My Apps/quillbrook\""},
+                 {"a\"b'c", "\"%1/a\\\\\"b'c/quillbrook\""},
+                 {"back\\slash", "\"%1/back\\\\\\\\slash/quillbrook\""},
+                 {"100%", "%1/100%%/quillbrook"}, {"%f", "%1/%%f/quillbrook"},
+                 {"50% $x `id`", "\"%1/50%% \\\\$x \\\\`id\\\\`/quillbrook\""},
+                 {"a\tb\nc", "\"%1/a\\tb\\nc/quillbrook\""},
+                 {"a;b|c&d<e>f*g?h#i(j)~k", "\"%1/a;b|c&d<e>f*g?h#i(j)~k/quillbrook\""},
+                 {"\u00fcn\u00ef \u6f22", "\"%1/\u00fcn\u00ef \u6f22/quillbrook\""}}) // clang-format on
+            QTest::newRow(qPrintable(folder)) << folder << exec;
     }
 
     // The entry is checked by real readers: the validator, and GLib, which starts the program.
