@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace FileSystem {
 
@@ -112,6 +113,23 @@ QByteArray lastComponent(const QByteArray &path)
         return {};
     const qsizetype slash = path.lastIndexOf('/', end - 1);
     return path.mid(slash + 1, end - slash - 1);
+}
+
+int renameNoReplace(int fromDir, const QByteArray &from, int toDir, const QByteArray &to)
+{
+    if (renameat2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    const int err = errno;
+    if (err != EINVAL && err != ENOSYS)
+        return err;
+    // Some file systems (older network and FUSE ones) refuse the flag. Callers hold the name
+    // (the Trash by its info file), so only a stray entry can stand in the way: look first.
+    struct stat st = {};
+    if (fstatat(toDir, to.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    if (errno != ENOENT)
+        return errno;
+    return renameat(fromDir, from.constData(), toDir, to.constData()) == 0 ? 0 : errno;
 }
 
 QString nearestExistingFolder(const QString &folder)

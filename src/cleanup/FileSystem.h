@@ -46,6 +46,13 @@ EntryDates entryDates(const QByteArray &path);
 QByteArray lastComponent(const QByteArray &path);
 
 /**
+ * Renames @p from in the folder @p fromDir to @p to in @p toDir without ever replacing an
+ * existing @p to (renameat2 RENAME_NOREPLACE; where a file system refuses the flag, a look
+ * before a plain rename). 0 on success, else the error number; EEXIST: the name is taken.
+ */
+int renameNoReplace(int fromDir, const QByteArray &from, int toDir, const QByteArray &to);
+
+/**
  * The folder itself when it exists, else its closest existing ancestor; empty for a path that
  * is not absolute.
  */

@@ -1,6 +1,7 @@
 #include "ScreenshotCleanup.h"
 
 #include "FileSystem.h"
+#include "RunJournal.h"
 #include "Trash.h"
 
 #include "platform/Log.h"
@@ -23,6 +24,25 @@ const QStringList &acceptedPrefixes()
     static const QStringList prefixes = {QStringLiteral("screen shot"),
                                          QStringLiteral("screenshot"), QStringLiteral("cleanshot")};
     return prefixes;
+}
+
+bool isKept(const QList<KeptEntry> &kept, const QByteArray &path, const EntryDates &dates)
+{
+    for (const KeptEntry &entry : kept) {
+        if (entry.path == path && entry.dates.creation == dates.creation &&
+            entry.dates.modification == dates.modification)
+            return true;
+    }
+    return false;
+}
+
+PreviewEntry previewEntry(const QByteArray &path, const EntryDates &dates, double now)
+{
+    if (dates.creation)
+        return {path, *dates.creation, DateSource::Created};
+    if (dates.modification)
+        return {path, *dates.modification, DateSource::Modified};
+    return {path, now, DateSource::None};
 }
 
 } // namespace
@@ -77,48 +97,82 @@ bool passesAgeRule(const EntryDates &dates, double cutoff, double now)
     return reference < cutoff;
 }
 
-qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash)
+qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunJournal *journal)
 {
     qint64 count = 0;
     for (const QByteArray &entry : candidates) {
         QString error;
-        if (trash.trashEntry(entry, &error))
+        TrashedEntry placed;
+        if (trash.trashEntry(entry, &error, &placed)) {
             ++count;
-        else
-            logLine(QStringLiteral("Failed to trash ") + FileSystem::decodeLeniently(entry) +
-                    QStringLiteral(": ") + error);
+            if (journal)
+                journal->entries.append({placed.originalPath, placed.trashFolder, placed.name});
+            continue;
+        }
+        const QString line = QStringLiteral("Failed to trash ") +
+                             FileSystem::decodeLeniently(entry) + QStringLiteral(": ") + error;
+        logLine(line);
+        if (journal && journal->failedCount++ == 0)
+            journal->firstFailure = line;
     }
     return count;
 }
 
-void recordRun(AppSettings &settings, qint64 count, double when)
+void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed)
 {
     settings.setLastRunDate(when);
     settings.setLastRunCount(count);
+    settings.setLastRunFailedCount(failed);
+}
+
+QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock)
+{
+    const double now = clock.now();
+    const double cutoff = ageCutoff(now, settings.ageValue(), settings.ageUnit());
+    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(settings.sourceFolder());
+    const std::optional<QList<QByteArray>> entries =
+        folder ? FileSystem::listVisibleEntries(*folder) : std::nullopt;
+    if (!entries)
+        return {};
+    const QList<KeptEntry> kept = RunJournalStore::readKept();
+    QList<PreviewEntry> selected;
+    for (const QByteArray &entry : *entries) {
+        if (!isScreenshotName(entry))
+            continue;
+        const EntryDates dates = FileSystem::entryDates(entry);
+        if (passesAgeRule(dates, cutoff, now) && !isKept(kept, entry, dates))
+            selected.append(previewEntry(entry, dates, now));
+    }
+    return selected;
 }
 
 qint64 runCleanup(AppSettings &settings, const Clock &clock)
 {
-    const double cutoff = ageCutoff(clock.now(), settings.ageValue(), settings.ageUnit());
-    const QList<QByteArray> candidates = selectCandidates(settings.sourceFolder(), cutoff, clock);
+    QList<QByteArray> candidates;
+    for (const PreviewEntry &entry : previewEntries(settings, clock))
+        candidates.append(entry.path);
+    RunJournal journal;
     qint64 count = 0;
     {
         Trash trash;
-        count = trashEntries(candidates, trash);
+        count = trashEntries(candidates, trash, &journal);
     }
+    QString error;
+    if (!RunJournalStore::writeJournal(journal, &error))
+        logLine(error);
     // The record is written by the event loop after the caller's current work, with the time
     // the moves ended: the caller's clock need not outlive this call.
     const double ended = clock.now();
+    const qint64 failed = journal.failedCount;
     QMetaObject::invokeMethod(
-        &settings, [&settings, count, ended] { recordRun(settings, count, ended); },
+        &settings, [&settings, count, ended, failed] { recordRun(settings, count, ended, failed); },
         Qt::QueuedConnection);
     return count;
 }
 
 qint64 countCandidates(AppSettings &settings, const Clock &clock)
 {
-    const double cutoff = ageCutoff(clock.now(), settings.ageValue(), settings.ageUnit());
-    return selectCandidates(settings.sourceFolder(), cutoff, clock).size();
+    return previewEntries(settings, clock).size();
 }
 
 bool probeFolderAccess(AppSettings &settings)

@@ -11,6 +11,23 @@
 
 class AppSettings;
 class Trash;
+struct RunJournal;
+
+/** Which date decided an entry's age. */
+enum class DateSource
+{
+    Created,  ///< the birth time
+    Modified, ///< the modification time, where no birth time is recorded
+    None,     ///< neither could be read: the entry counts as made now
+};
+
+/** An entry a run started now would move. */
+struct PreviewEntry
+{
+    QByteArray path;
+    double date = 0; ///< the deciding date, seconds since 1970
+    DateSource source = DateSource::None;
+};
 
 /**
  * One cleanup run and its selection rules. Entries are absolute byte paths; nothing here keeps
@@ -39,15 +56,30 @@ bool passesAgeRule(const EntryDates &dates, double cutoff, double now);
 /** The name rule, then (only then) the age rule against @p cutoff. */
 bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock = Clock::system());
 
-/** Moves each entry to @p trash; logs each failure; returns the number moved. */
-qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash);
-
-/** Writes the run record: lastRunDate = @p when (seconds since 1970), lastRunCount = @p count. */
-void recordRun(AppSettings &settings, qint64 count, double when);
+/**
+ * Moves each entry to @p trash; logs each failure; returns the number moved. With @p journal,
+ * also notes where each entry went, and the failures.
+ */
+qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash,
+                    RunJournal *journal = nullptr);
 
 /**
- * One run with the stored age limit and source folder: select, trash, queue recordRun (with the
- * time the moves ended) on the event loop of the calling thread, return the number moved.
+ * Writes the run record: lastRunDate = @p when (seconds since 1970), lastRunCount = @p count,
+ * lastRunFailedCount = @p failed.
+ */
+void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed = 0);
+
+/**
+ * The entries a run started now would move, in listing order, each with the date that decided:
+ * the stored age limit and source folder, the name rule, the age rule, and no entry that was
+ * put back and kept since. runCleanup moves exactly these.
+ */
+QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock = Clock::system());
+
+/**
+ * One run: trash what previewEntries gives, write the run's journal (lastRunJournal), queue
+ * recordRun (with the time the moves ended) on the event loop of the calling thread, return the
+ * number moved.
  */
 qint64 runCleanup(AppSettings &settings, const Clock &clock = Clock::system());
 

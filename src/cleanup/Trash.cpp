@@ -244,24 +244,6 @@ int writeAllAndClose(int fd, const QByteArray &data)
     return err;
 }
 
-// 0 on success, else the error number; EEXIST means the name is taken.
-int renameNoReplace(int fromDir, const QByteArray &from, int toDir, const QByteArray &to)
-{
-    if (renameat2(fromDir, from.constData(), toDir, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    const int err = errno;
-    if (err != EINVAL && err != ENOSYS)
-        return err;
-    // Some file systems (older network and FUSE ones) refuse the flag. The name is reserved for
-    // us by its info file, so only a stray entry can stand in the way: look before renaming.
-    struct stat st = {};
-    if (fstatat(toDir, to.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    if (errno != ENOENT)
-        return errno;
-    return renameat(fromDir, from.constData(), toDir, to.constData()) == 0 ? 0 : errno;
-}
-
 qint64 randomSuffix()
 {
     return QRandomGenerator::global()->bounded(qint64(1000), qint64(2000000000));
@@ -418,7 +400,8 @@ Trash::Placed Trash::placeEntry(const Entry &entry, TrashFolders &trash, QString
                              trash.path + "/info/" + infoName, err);
             return Placed::Failed;
         }
-        err = renameNoReplace(entry.folder->fd.get(), entry.name, trash.files.get(), trashName);
+        err = FileSystem::renameNoReplace(entry.folder->fd.get(), entry.name, trash.files.get(),
+                                          trashName);
         if (err == 0) {
             m_lastSuffix.insert(suffixKey, suffix);
             if (placed)
