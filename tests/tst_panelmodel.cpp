@@ -1,14 +1,20 @@
 #include "TestSupport.h"
 
 #include "agent/AgentInstaller.h"
+#include "agent/NextRun.h"
+#include "cleanup/FileSystem.h"
+#include "cleanup/RunJournal.h"
 #include "panel/ContentView.h"
 #include "panel/PanelModel.h"
+#include "panel/PanelText.h"
 #include "settings/AppSettings.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTreeWidget>
 
 // A panel in a temporary HOME; its scheduler tool records calls; screenshots made now are old.
 struct Panel
@@ -155,7 +161,8 @@ private slots:
              {"Screenshot 1.png", "Screenshot 2.png", "Screenshot 3.png", "a.png"})
             QVERIFY(writeRaw(QFile::encodeName(m->desktop) + '/' + name));
         click("previewButton");
-        QCOMPARE(child<QLabel>("previewValue")->text(), QStringLiteral("3 screenshots"));
+        click("previewValue"); // the list, closed by Run Now
+        QCOMPARE(child<QAbstractButton>("previewValue")->text(), QStringLiteral("3 screenshots"));
         m->model.commitAgeText(QStringLiteral("30"));
         m->model.setAgeUnit(AgeUnit::Weeks);
         m->model.setFolderChooser([&](const QString &) { return std::optional(m->home.home()); });
@@ -166,7 +173,7 @@ private slots:
         m->settings.setAgeValue(1);
         LogCapture log;
         click("runNowButton");
-        QVERIFY(!child<QWidget>("previewLine")->isVisible());
+        QVERIFY(!child<QWidget>("previewLine")->isVisible() && !m->model.previewListOpen());
         QCOMPARE(log.lines, QStringList{QStringLiteral("Run Now trashed 3")});
         QCOMPARE(namesIn(QFile::encodeName(m->desktop)), QList<QByteArray>{"a.png"});
         QTRY_COMPARE(child<QLabel>("trashedValue")->text(), QStringLiteral("3 screenshots"));
@@ -182,6 +189,89 @@ private slots:
         click("quitButton");
         QVERIFY(quits == 1 && m->settings.enabled() && QFile::exists(agentFilePath(m->agent)));
         QCOMPARE(verbs(), QStringList{"load"}); // Quit leaves the schedule
+    }
+
+    // Put back through the link: entries return unless their name is taken meanwhile, and the
+    // link stays while some are still in the Trash. Failed moves show beside the count.
+    void putBackAndFailures()
+    {
+        const QByteArray desktop = QFile::encodeName(m->desktop);
+        const QByteArrayList names{"/Screenshot1.png", "/Screenshot2.png", "/Screenshot3.png"};
+        for (const QByteArray &name : names)
+            QVERIFY(writeRaw(desktop + name, "old"));
+        auto *putBack = child<QWidget>("putBackButton");
+        auto *failed = child<QLabel>("failedValue");
+        click("runNowButton");
+        QTRY_VERIFY(putBack->isVisible() && !failed->isVisible());
+        const RunJournal journal{lastRunJournal().entries, 2, "Failed to trash /d/a.png: Denied"};
+        QString error;
+        QVERIFY2(RunJournalStore::writeJournal(journal, &error), qPrintable(error));
+        m->settings.setLastRunFailedCount(2);
+        QVERIFY(failed->isVisible() && failed->text() == QStringLiteral("(2 failed)"));
+        QCOMPARE(failed->toolTip(), journal.firstFailure);
+        QVERIFY(writeRaw(desktop + names[0], "new"));
+        auto *shown = child<QLabel>("putBackSummary");
+        click("putBackButton");
+        QCOMPARE(shown->text(), QStringLiteral("Put back 2 of 3; 1 name is taken"));
+        QVERIFY(putBack->isVisible() && readRaw(desktop + names[0]) == "new");
+        QVERIFY(QFile::remove(QFile::decodeName(desktop + names[0])));
+        click("putBackButton");
+        QVERIFY(shown->isVisible() && !putBack->isVisible() && shown->text() == "Put back 1 of 1");
+        for (const QByteArray &name : names)
+            QCOMPARE(readRaw(desktop + name), QByteArray("old"));
+        m->settings.setLastRunDate(2e9); // a newer run
+        QTRY_VERIFY(!shown->isVisible());
+    }
+
+    void nextRunWhileEnabled()
+    {
+        const QDateTime now(QDate(2026, 12, 3), QTime(10, 30)); // a Thursday
+        m->clock.set(double(now.toSecsSinceEpoch()));
+        auto *shown = child<QLabel>("nextRunValue");
+        // Switch, frequency, hour (24: no timer, so no line).
+        for (const QString row :
+             {"off Daily 9", "on Hourly 9", "on Daily 9", "on Weekly 23", "on Daily 24"}) {
+            m->settings.setFrequency(*frequencyFromRaw(row.section(' ', 1, 1)));
+            m->settings.setHourOfDay(row.section(' ', 2).toLongLong());
+            m->settings.setEnabled(row.startsWith("on"));
+            const AppSettings::Values v = m->settings.values();
+            const QDateTime next = nextRunTime(v.frequency, v.hourOfDay, now);
+            QCOMPARE(shown->isVisible() ? shown->text() : row,
+                     v.enabled && next.isValid() ? nextRunText(next.toSecsSinceEpoch(), now) : row);
+        }
+    }
+
+    // The count's link opens the list: one row per entry counted, at most eight rows high.
+    void previewList_data()
+    {
+        QTest::addColumn<QString>("row"); // files, age in hours, its text
+        for (const char *row :
+             {"12|240|10 days old", "1|24|1 day old", "2|5|5 hours old", "1|1|1 hour old"})
+            QTest::newRow(row) << QString::fromLatin1(row);
+    }
+    void previewList()
+    {
+        QFETCH(QString, row);
+        const int files = row.section('|', 0, 0).toInt();
+        const QByteArray desktop = QFile::encodeName(m->desktop);
+        for (int i = 0; i < files; ++i)
+            QVERIFY(writeRaw(desktop + "/Screenshot " + QByteArray(i * 9, 'x') + ".png"));
+        const double hours = row.section('|', 1, 1).toDouble();
+        m->clock.set(double(QDateTime::currentSecsSinceEpoch()) + hours * 3600 + 30);
+        m->settings.setAgeUnit(AgeUnit::Hours);
+        click("previewButton");
+        auto *list = child<QTreeWidget>("previewList");
+        for (bool open : {false, true, false}) {
+            QCOMPARE(list->isVisible(), open);
+            click("previewValue");
+        }
+        QCOMPARE(list->topLevelItemCount(), files);
+        QCOMPARE(list->height() < files * list->sizeHintForRow(0), files > 8);
+        QVERIFY(list->width() <= 288 && m->view->width() == 320);
+        const QTreeWidgetItem *last = list->topLevelItem(files - 1);
+        const QByteArray path = desktop + '/' + QFile::encodeName(last->text(0));
+        QVERIFY(exists(path) && last->text(1) == row.section('|', 2));
+        QCOMPARE(last->text(2), FileSystem::entryDates(path).creation ? "created" : "modified");
     }
 
     // A scheduled run records itself from another process, through a settings file replaced

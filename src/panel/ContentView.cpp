@@ -5,10 +5,9 @@
 #include "PanelStyle.h"
 #include "PanelText.h"
 #include "PermissionNotice.h"
+#include "PreviewList.h"
 #include "TextButton.h"
 #include "ToggleSwitch.h"
-
-#include "settings/AppSettings.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -94,6 +93,7 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
             &PanelModel::openSourceFolderInFileManager);
     connect(&m_model, &PanelModel::previewCountChanged, this, &ContentView::refresh);
     connect(&m_model, &PanelModel::permissionDeniedChanged, this, &ContentView::refresh);
+    connect(&m_model, &PanelModel::runRecordChanged, this, &ContentView::refresh);
     connect(&m_model.settings(), &AppSettings::changed, this, &ContentView::refresh);
 
     // A scheduled run records itself from another process while the panel may be open.
@@ -266,7 +266,7 @@ QWidget *ContentView::makeFolderSection()
     return section;
 }
 
-QWidget *ContentView::makeStatusLine(const QString &label, QLabel *value)
+QWidget *ContentView::makeStatusLine(const QString &label, QWidget *value)
 {
     auto *line = new QWidget;
     auto *row = makeRow(line);
@@ -274,11 +274,18 @@ QWidget *ContentView::makeStatusLine(const QString &label, QLabel *value)
     labelText->setProperty("captionStyle", true);
     m_secondaryLabels.append(labelText);
     value->setProperty("captionStyle", true);
-    value->setTextFormat(Qt::PlainText);
     row->addWidget(labelText);
     row->addWidget(value);
     row->addStretch(1);
     return line;
+}
+
+QLabel *ContentView::makeStatusValue(const QString &name)
+{
+    auto *value = new QLabel;
+    value->setObjectName(name);
+    value->setTextFormat(Qt::PlainText);
+    return value;
 }
 
 QWidget *ContentView::makeStatusBlock()
@@ -286,17 +293,46 @@ QWidget *ContentView::makeStatusBlock()
     m_statusBlock = new QWidget;
     m_statusBlock->setObjectName(QStringLiteral("statusBlock"));
     auto *column = makeColumn(m_statusBlock, statusGap);
-    m_lastRunValue = new QLabel;
-    m_lastRunValue->setObjectName(QStringLiteral("lastRunValue"));
-    m_trashedValue = new QLabel;
-    m_trashedValue->setObjectName(QStringLiteral("trashedValue"));
-    m_previewValue = new QLabel;
-    m_previewValue->setObjectName(QStringLiteral("previewValue"));
+    m_lastRunValue = makeStatusValue(QStringLiteral("lastRunValue"));
+    m_trashedValue = makeStatusValue(QStringLiteral("trashedValue"));
     column->addWidget(makeStatusLine(QStringLiteral("Last run:"), m_lastRunValue));
-    column->addWidget(makeStatusLine(QStringLiteral("Trashed:"), m_trashedValue));
+
+    // The failures and the way back belong to the count they qualify.
+    QWidget *trashedLine = makeStatusLine(QStringLiteral("Trashed:"), m_trashedValue);
+    auto *trashedRow = static_cast<QHBoxLayout *>(trashedLine->layout());
+    m_failedValue = makeStatusValue(QStringLiteral("failedValue"));
+    m_failedValue->setProperty("captionStyle", true);
+    trashedRow->insertWidget(2, m_failedValue);
+    m_putBackButton = new TextButton(QStringLiteral("Put back"));
+    m_putBackButton->setObjectName(QStringLiteral("putBackButton"));
+    m_putBackButton->setLinkLook(true);
+    m_putBackButton->setProperty("captionStyle", true);
+    trashedRow->addWidget(m_putBackButton);
+    column->addWidget(trashedLine);
+    m_putBackSummary = makeStatusValue(QStringLiteral("putBackSummary"));
+    m_putBackSummary->setProperty("captionStyle", true);
+    m_putBackSummary->setWordWrap(true);
+    m_secondaryLabels.append(m_putBackSummary);
+    column->addWidget(m_putBackSummary);
+
+    m_nextRunValue = makeStatusValue(QStringLiteral("nextRunValue"));
+    m_nextRunLine = makeStatusLine(QStringLiteral("Next run:"), m_nextRunValue);
+    m_nextRunLine->setObjectName(QStringLiteral("nextRunLine"));
+    column->addWidget(m_nextRunLine);
+
+    m_previewValue = new TextButton(QString());
+    m_previewValue->setObjectName(QStringLiteral("previewValue"));
+    m_previewValue->setLinkLook(true);
     m_previewLine = makeStatusLine(QStringLiteral("Would trash now:"), m_previewValue);
     m_previewLine->setObjectName(QStringLiteral("previewLine"));
     column->addWidget(m_previewLine);
+    m_previewList = new PreviewList;
+    m_previewList->setObjectName(QStringLiteral("previewList"));
+    m_previewList->setProperty("captionStyle", true);
+    column->addWidget(m_previewList);
+
+    connect(m_putBackButton, &TextButton::clicked, &m_model, &PanelModel::putBack);
+    connect(m_previewValue, &TextButton::clicked, &m_model, &PanelModel::togglePreviewList);
     return m_statusBlock;
 }
 
@@ -348,13 +384,14 @@ void ContentView::restyle()
         PanelStyle::tintedPixmap(QStringLiteral("user-trash-full"), iconSize, secondary, this));
     m_headerIcon->setFixedSize(iconSize, iconSize);
 
-    for (QLabel *label : findChildren<QLabel *>()) {
-        if (label->property("captionStyle").toBool())
-            label->setFont(caption);
+    for (QWidget *widget : findChildren<QWidget *>()) {
+        if (widget->property("captionStyle").toBool())
+            widget->setFont(caption);
     }
     for (QLabel *label : std::as_const(m_secondaryLabels))
         PanelStyle::setTextColor(label, secondary);
     PanelStyle::setTextColor(m_previewValue, PanelStyle::orangeColor(pal));
+    PanelStyle::setTextColor(m_putBackButton, pal.color(QPalette::Link));
 
     for (QFrame *divider : std::as_const(m_dividers)) {
         QPalette dividerPalette = divider->palette();
@@ -403,12 +440,32 @@ void ContentView::refresh()
     m_folderPath->setText(displayFolderPath(values.sourceFolder, QDir::homePath()));
     m_launchSwitch->setChecked(values.launchAtLogin);
 
+    refreshStatusBlock(values);
+}
+
+void ContentView::refreshStatusBlock(const AppSettings::Values &values)
+{
     m_lastRunValue->setText(lastRunText(values.lastRunDate, QDateTime::currentDateTime()));
     m_trashedValue->setText(countPhrase(values.lastRunCount));
+    m_model.syncRunRecord(values);
+    m_failedValue->setText(QStringLiteral("(%1 failed)").arg(values.lastRunFailedCount));
+    m_failedValue->setToolTip(m_model.firstFailure());
+    m_failedValue->setVisible(values.lastRunFailedCount > 0);
+    m_putBackButton->setVisible(m_model.canPutBack());
+    m_putBackSummary->setText(m_model.putBackSummary());
+    m_putBackSummary->setVisible(!m_model.putBackSummary().isEmpty());
+
+    const QString nextRun = m_model.nextRunLine(values);
+    m_nextRunValue->setText(nextRun);
+    m_nextRunLine->setVisible(!nextRun.isEmpty());
+
     const std::optional<qint64> preview = m_model.previewCount();
     if (preview)
         m_previewValue->setText(countPhrase(*preview));
     m_previewLine->setVisible(preview.has_value());
+    const QList<PreviewRow> &rows = m_model.previewRows();
+    m_previewList->setRows(rows);
+    m_previewList->setVisible(m_model.previewListOpen() && !rows.isEmpty());
 }
 
 void ContentView::refreshAgeField(qint64 stored)

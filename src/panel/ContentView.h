@@ -1,10 +1,13 @@
 #pragma once
 
+#include "settings/AppSettings.h"
+
 #include <QWidget>
 
 class ElidedLabel;
 class PanelModel;
 class PermissionNotice;
+class PreviewList;
 class QComboBox;
 class QFileSystemWatcher;
 class QFrame;
@@ -50,10 +53,12 @@ private:
     QWidget *makeFooter();
     QFrame *makeDivider();
     QLabel *makeCaption(const QString &text, const QString &name);
-    QWidget *makeStatusLine(const QString &label, QLabel *value);
+    QWidget *makeStatusLine(const QString &label, QWidget *value);
+    QLabel *makeStatusValue(const QString &name);
 
     void restyle();
     void refreshAgeField(qint64 stored);
+    void refreshStatusBlock(const AppSettings::Values &values);
     void fitHeight();
     void watchSettingsFile();
     void onSettingsFileChanged();
@@ -77,8 +82,14 @@ private:
     QWidget *m_statusBlock = nullptr;
     QLabel *m_lastRunValue = nullptr;
     QLabel *m_trashedValue = nullptr;
+    QLabel *m_failedValue = nullptr;
+    TextButton *m_putBackButton = nullptr;
+    QLabel *m_putBackSummary = nullptr;
+    QWidget *m_nextRunLine = nullptr;
+    QLabel *m_nextRunValue = nullptr;
     QWidget *m_previewLine = nullptr;
-    QLabel *m_previewValue = nullptr;
+    TextButton *m_previewValue = nullptr;
+    PreviewList *m_previewList = nullptr;
     QPushButton *m_runNowButton = nullptr;
     QPushButton *m_previewButton = nullptr;
     TextButton *m_quitButton = nullptr;

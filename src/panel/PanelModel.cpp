@@ -2,11 +2,13 @@
 
 #include "PanelText.h"
 
+#include "agent/NextRun.h"
 #include "cleanup/Clock.h"
 #include "cleanup/FileSystem.h"
+#include "cleanup/PutBack.h"
+#include "cleanup/RunJournal.h"
 #include "cleanup/ScreenshotCleanup.h"
 #include "platform/Log.h"
-#include "settings/AppSettings.h"
 #include "settings/LoginItem.h"
 
 #include <QApplication>
@@ -15,6 +17,8 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -27,6 +31,30 @@ std::optional<QString> chooseWithDialog(const QString &startFolder)
     if (chosen.isEmpty())
         return std::nullopt;
     return chosen;
+}
+
+// Hours below one day, whole days from then on; a date in the future counts as no age.
+QString ageText(double seconds)
+{
+    constexpr double day = 86400;
+    const bool inDays = seconds >= day;
+    const double count = std::floor(std::max(seconds, 0.0) / (inDays ? day : 3600.0));
+    const QString unit = inDays ? QStringLiteral(" day") : QStringLiteral(" hour");
+    return QString::number(count, 'f', 0) + unit +
+           (count == 1 ? QStringLiteral(" old") : QStringLiteral("s old"));
+}
+
+QString sourceText(DateSource source)
+{
+    switch (source) {
+    case DateSource::Created:
+        return QStringLiteral("created");
+    case DateSource::Modified:
+        return QStringLiteral("modified");
+    case DateSource::None:
+        break;
+    }
+    return {};
 }
 
 } // namespace
@@ -123,6 +151,8 @@ void PanelModel::runNow()
     const qint64 trashed = runCleanup(m_settings, m_clock);
     if (m_previewCount) {
         m_previewCount.reset();
+        m_previewRows.clear();
+        m_previewListOpen = false;
         emit previewCountChanged();
     }
     logLine(QStringLiteral("Run Now trashed ") + QString::number(trashed));
@@ -130,8 +160,63 @@ void PanelModel::runNow()
 
 void PanelModel::showPreview()
 {
-    m_previewCount = countCandidates(m_settings, m_clock);
+    // One listing gives both the count and the rows, so that the two always agree.
+    const double now = m_clock.now();
+    const QList<PreviewEntry> entries = previewEntries(m_settings, m_clock);
+    m_previewRows.clear();
+    for (const PreviewEntry &entry : entries)
+        m_previewRows.append({QFile::decodeName(FileSystem::lastComponent(entry.path)),
+                              ageText(now - entry.date), sourceText(entry.source)});
+    m_previewCount = entries.size();
     emit previewCountChanged();
+}
+
+void PanelModel::togglePreviewList()
+{
+    if (!m_previewCount)
+        return;
+    m_previewListOpen = !m_previewListOpen;
+    emit previewCountChanged();
+}
+
+void PanelModel::syncRunRecord(const AppSettings::Values &values)
+{
+    const std::tuple record{values.lastRunDate, values.lastRunCount, values.lastRunFailedCount};
+    if (m_seenRecord == record)
+        return;
+    // What a put back did belongs to the run it undid, not to a newer one.
+    if (m_seenRecord)
+        m_putBackSummary.clear();
+    m_seenRecord = record;
+    readJournal();
+}
+
+void PanelModel::putBack()
+{
+    const PutBackResult result = putBackLastRun();
+    m_putBackSummary = result.summary;
+    readJournal();
+    emit runRecordChanged();
+}
+
+QString PanelModel::nextRunLine(const AppSettings::Values &values) const
+{
+    if (!values.enabled)
+        return {};
+    const QDateTime now =
+        QDateTime::fromMSecsSinceEpoch(qint64(std::floor(m_clock.now() * 1000.0)), Qt::LocalTime);
+    const QDateTime next = nextRunTime(values.frequency, values.hourOfDay, now);
+    if (!next.isValid())
+        return {};
+    return nextRunText(double(next.toSecsSinceEpoch()), now);
+}
+
+void PanelModel::readJournal()
+{
+    const RunJournal journal = lastRunJournal();
+    const bool moved = m_seenRecord && std::get<1>(*m_seenRecord) > 0;
+    m_canPutBack = moved && entriesStillInTrash(journal) > 0;
+    m_firstFailure = journal.firstFailure;
 }
 
 void PanelModel::openSourceFolderInFileManager()

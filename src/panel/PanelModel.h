@@ -2,17 +2,30 @@
 
 #include "agent/AgentInstaller.h"
 #include "settings/AgeUnit.h"
+#include "settings/AppSettings.h"
 #include "settings/Frequency.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
-class AppSettings;
 class Clock;
+
+/** One row of the preview list: what a run started now would move. */
+struct PreviewRow
+{
+    QString name;   ///< the entry's name
+    QString age;    ///< "3 days old", "5 hours old"
+    QString source; ///< "created" or "modified": the date that decided
+
+    bool operator==(const PreviewRow &) const = default;
+};
 
 /**
  * The control panel's state and actions, without widgets. Holds the shared settings (never a
@@ -46,6 +59,9 @@ public:
     AppSettings &settings() const { return m_settings; }
 
     std::optional<qint64> previewCount() const { return m_previewCount; }
+    /** The entries of the last preview, as many as previewCount; empty when it is absent. */
+    const QList<PreviewRow> &previewRows() const { return m_previewRows; }
+    bool previewListOpen() const { return m_previewListOpen; }
     bool permissionDenied() const { return m_permissionDenied; }
 
     void setAgentContext(const AgentContext &context) { m_agentContext = context; }
@@ -76,8 +92,31 @@ public:
 
     /** "Run Now": one cleanup run, preview cleared, "Run Now trashed N" logged. */
     void runNow();
-    /** "Preview": counts what a run would move now. */
+    /** "Preview": counts what a run would move now and lists those entries. */
     void showPreview();
+    /** The preview count's link: opens or closes the list of the previewed entries. */
+    void togglePreviewList();
+
+    /**
+     * Takes in the run record shown; when it differs from the one seen before (a new run,
+     * whoever made it), reads the run's journal once: whether any entry is still in the Trash,
+     * and the first failure's log line. Cheap when nothing changed; no signal.
+     */
+    void syncRunRecord(const AppSettings::Values &values);
+    /** The last run moved entries and some of them are still in the Trash. */
+    bool canPutBack() const { return m_canPutBack; }
+    /** The log line of the last run's first failed move; empty when none failed. */
+    QString firstFailure() const { return m_firstFailure; }
+    /** What the last "Put back" did; empty until it is pressed, and again after a new run. */
+    QString putBackSummary() const { return m_putBackSummary; }
+    /** "Put back": moves the last run's entries back from the Trash. */
+    void putBack();
+
+    /**
+     * The "Next run:" value: when the timer starts next, from the stored frequency and hour and
+     * the clock's now. Empty while switched off or for an hour no timer is written for.
+     */
+    QString nextRunLine(const AppSettings::Values &values) const;
 
     /**
      * The notice's "Open in File Manager": the source folder, or its nearest existing parent,
@@ -90,11 +129,13 @@ public:
 
 signals:
     void previewCountChanged();
+    void runRecordChanged();
     void permissionDeniedChanged();
 
 private:
     void setPermissionDenied(bool denied);
     void applyScheduleNow();
+    void readJournal();
 
     AppSettings &m_settings;
     const Clock &m_clock;
@@ -103,5 +144,11 @@ private:
     UrlOpener m_urlOpener;
     QuitHandler m_quitHandler;
     std::optional<qint64> m_previewCount;
+    QList<PreviewRow> m_previewRows;
+    bool m_previewListOpen = false;
+    std::optional<std::tuple<double, qint64, qint64>> m_seenRecord;
+    bool m_canPutBack = false;
+    QString m_firstFailure;
+    QString m_putBackSummary;
     bool m_permissionDenied = false;
 };
