@@ -1,3 +1,2 @@
-quillbrook_add_test(NAME tst_paneltext SOURCES tst_paneltext.cpp LIBS quillbrook_app ENVIRONMENT TZ=UTC)
 quillbrook_add_test(NAME tst_panelmodel SOURCES tst_panelmodel.cpp GUI)
 quillbrook_add_test(NAME tst_tray SOURCES tst_tray.cpp GUI)
