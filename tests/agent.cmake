@@ -1,5 +1,4 @@
-quillbrook_add_test(NAME tst_agentjob SOURCES tst_agentjob.cpp)
 # The schedule end to end: the real quillbrook-agentctl against a fake systemctl, and
-# systemd-analyze on its units and calendars.
-quillbrook_add_test(NAME tst_agentctl SOURCES tst_agentctl.cpp)
-add_dependencies(tst_agentctl quillbrook-agentctl)
+# systemd-analyze on its units and calendars; the tool's reading of documents; the command lines.
+quillbrook_add_test(NAME tst_agentctl SOURCES tst_agentctl.cpp LIBS quillbrook_app)
+add_dependencies(tst_agentctl quillbrook-agentctl quillbrook)

@@ -1,5 +1,3 @@
-quillbrook_add_test(NAME tst_launchmode SOURCES tst_launchmode.cpp LIBS quillbrook_app)
-add_dependencies(tst_launchmode quillbrook)
 quillbrook_add_test(NAME tst_screenshotcleanup SOURCES tst_screenshotcleanup.cpp)
 quillbrook_add_test(NAME tst_headless SOURCES tst_headless.cpp)
 add_dependencies(tst_headless quillbrook)
