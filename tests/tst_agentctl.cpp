@@ -159,7 +159,7 @@ private slots:
         plist.insert(
             u"ProgramArguments"_s,
             QVariantList{m_program, u"--headless"_s, u"1% \"q\" \\ $HOME ${P} %h"_s, QString()});
-        plist.insert(u"StandardOutPath"_s, m_home->home() + u"/100% $out.log"_s);
+        plist.insert(u"StandardOutPath"_s, m_home->home() + u"/100% $out %h.log"_s);
         writeDocument(serializeAgentPlist(plist).value_or(QByteArray()));
         const Run loaded = run(Tool, {u"load"_s, m_document}, environment());
         QCOMPARE(loaded.err + QString::number(loaded.exitCode), u"0"_s);
