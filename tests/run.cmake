@@ -1,3 +1,4 @@
 quillbrook_add_test(NAME tst_screenshotcleanup SOURCES tst_screenshotcleanup.cpp)
 quillbrook_add_test(NAME tst_headless SOURCES tst_headless.cpp)
 add_dependencies(tst_headless quillbrook)
+set_tests_properties(tst_headless PROPERTIES TIMEOUT 300)

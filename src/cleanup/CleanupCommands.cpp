@@ -17,19 +17,6 @@ QString isoDate(double seconds)
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-QString sourceText(DateSource source)
-{
-    switch (source) {
-    case DateSource::Created:
-        return QStringLiteral("created");
-    case DateSource::Modified:
-        return QStringLiteral("modified");
-    case DateSource::None:
-        break;
-    }
-    return QStringLiteral("none");
-}
-
 } // namespace
 
 int previewCommand(AppSettings &settings, QTextStream &out, QTextStream &err, const Clock &clock)
@@ -41,7 +28,7 @@ int previewCommand(AppSettings &settings, QTextStream &out, QTextStream &err, co
     }
     for (const PreviewEntry &entry : previewEntries(settings, clock))
         out << FileSystem::decodeLeniently(entry.path) << '\t' << isoDate(entry.date) << '\t'
-            << sourceText(entry.source) << '\n';
+            << dateSourceText(entry.source) << '\n';
     out.flush();
     return 0;
 }

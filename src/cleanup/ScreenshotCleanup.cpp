@@ -180,3 +180,16 @@ bool probeFolderAccess(AppSettings &settings)
     const std::optional<QByteArray> folder = FileSystem::storedFolderPath(settings.sourceFolder());
     return !folder || !FileSystem::canList(*folder);
 }
+
+QString dateSourceText(DateSource source)
+{
+    switch (source) {
+    case DateSource::Created:
+        return QStringLiteral("created");
+    case DateSource::Modified:
+        return QStringLiteral("modified");
+    case DateSource::None:
+        break;
+    }
+    return QStringLiteral("none");
+}

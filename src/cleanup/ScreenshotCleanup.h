@@ -21,6 +21,9 @@ enum class DateSource
     None,     ///< neither could be read: the entry counts as made now
 };
 
+/** "created", "modified" or "none", as the preview shows the deciding date. */
+QString dateSourceText(DateSource source);
+
 /** An entry a run started now would move. */
 struct PreviewEntry
 {

@@ -44,19 +44,6 @@ QString ageText(double seconds)
            (count == 1 ? QStringLiteral(" old") : QStringLiteral("s old"));
 }
 
-QString sourceText(DateSource source)
-{
-    switch (source) {
-    case DateSource::Created:
-        return QStringLiteral("created");
-    case DateSource::Modified:
-        return QStringLiteral("modified");
-    case DateSource::None:
-        break;
-    }
-    return {};
-}
-
 } // namespace
 
 QString PanelModel::websiteText()
@@ -166,7 +153,7 @@ void PanelModel::showPreview()
     m_previewRows.clear();
     for (const PreviewEntry &entry : entries)
         m_previewRows.append({QFile::decodeName(FileSystem::lastComponent(entry.path)),
-                              ageText(now - entry.date), sourceText(entry.source)});
+                              ageText(now - entry.date), dateSourceText(entry.source)});
     m_previewCount = entries.size();
     emit previewCountChanged();
 }
