@@ -2,6 +2,7 @@
 # Fault injection: applies each mutant of a list to the source tree in turn, rebuilds, runs the
 # tests named for it and reports whether some test failed (killed) or all passed (survived).
 # The tree is restored after each mutant. Usage: bash scripts/mutants.sh scripts/mutants/AREA.txt [BUILD_DIR]
+# Set MUTANT_TARGETS="--target a b" to rebuild only what the listed tests need.
 # Each line of a list: file|text to replace|replacement|ctest -R regex of the tests that must catch it.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -25,7 +26,7 @@ PY
         rm -f "$path.orig"
         continue
     fi
-    if ! cmake --build "$build" -j2 >/dev/null 2>&1; then
+    if ! cmake --build "$build" -j2 ${MUTANT_TARGETS:-} >/dev/null 2>&1; then
         verdict=KILLED # does not even build
     elif ctest --test-dir "$build" -R "$tests" -j2 --timeout 120 >/dev/null 2>&1; then
         verdict=SURVIVED
@@ -37,6 +38,6 @@ PY
     [ "$verdict" = KILLED ] && killed=$((killed + 1)) || survived=$((survived + 1))
     printf '%-9s %s: %s -> %s\n' "$verdict" "$file" "$old" "$new"
 done <"$list"
-cmake --build "$build" -j2 >/dev/null 2>&1
+cmake --build "$build" -j2 ${MUTANT_TARGETS:-} >/dev/null 2>&1
 echo "mutants: $killed killed, $survived survived, $stale stale"
 [ "$survived" -eq 0 ]
