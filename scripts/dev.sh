@@ -27,7 +27,7 @@ packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plug
 if [ "$mode" != run ]; then
     packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file lintian
         man-db xvfb trayer xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin
-        sway waybar wtype grim libwayland-dev wayland-protocols util-linux)
+        sway waybar wtype grim jq pkg-config libwayland-dev wayland-protocols util-linux)
 fi
 if [ "$mode" = sanitize ]; then
     packages+=(clang-14 libclang-rt-14-dev)
