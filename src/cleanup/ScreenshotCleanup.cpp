@@ -36,6 +36,16 @@ bool isKept(const QList<KeptEntry> &kept, const QByteArray &path, const EntryDat
     return false;
 }
 
+// The source folder's visible entries; nothing when the stored path is empty or relative, or the
+// folder cannot be listed.
+std::optional<QList<QByteArray>> listSourceFolder(const QString &sourceFolder)
+{
+    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(sourceFolder);
+    return folder ? FileSystem::listVisibleEntries(*folder) : std::nullopt;
+}
+
+// The date that decides an entry's age: the creation date when present, else the modification
+// date, else now.
 PreviewEntry previewEntry(const QByteArray &path, const EntryDates &dates, double now)
 {
     if (dates.creation)
@@ -54,10 +64,7 @@ double ageCutoff(double now, qint64 ageValue, AgeUnit unit)
 
 QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff, const Clock &clock)
 {
-    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(sourceFolder);
-    if (!folder)
-        return {};
-    const std::optional<QList<QByteArray>> entries = FileSystem::listVisibleEntries(*folder);
+    const std::optional<QList<QByteArray>> entries = listSourceFolder(sourceFolder);
     if (!entries)
         return {};
     QList<QByteArray> candidates;
@@ -91,10 +98,7 @@ bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock)
 
 bool passesAgeRule(const EntryDates &dates, double cutoff, double now)
 {
-    const double reference = dates.creation       ? *dates.creation
-                             : dates.modification ? *dates.modification
-                                                  : now;
-    return reference < cutoff;
+    return previewEntry(QByteArray(), dates, now).date < cutoff;
 }
 
 qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunJournal *journal)
@@ -129,9 +133,7 @@ QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock)
 {
     const double now = clock.now();
     const double cutoff = ageCutoff(now, settings.ageValue(), settings.ageUnit());
-    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(settings.sourceFolder());
-    const std::optional<QList<QByteArray>> entries =
-        folder ? FileSystem::listVisibleEntries(*folder) : std::nullopt;
+    const std::optional<QList<QByteArray>> entries = listSourceFolder(settings.sourceFolder());
     if (!entries)
         return {};
     const QList<KeptEntry> kept = RunJournalStore::readKept();
