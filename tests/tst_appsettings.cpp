@@ -17,7 +17,7 @@ static QMap<QString, QString> texts(const AppSettings::Values &v)
             {"ageUnit", rawValue(v.ageUnit)}, {"sourceFolder", v.sourceFolder},
             {"lastRunDate", QString::number(v.lastRunDate, 'g', 17)},
             {"lastRunCount", n(v.lastRunCount)}, {"lastRunFailedCount", n(v.lastRunFailedCount)},
-            {"launchAtLogin", b(v.launchAtLogin)}}; // clang-format on
+            {"lastRunError", v.lastRunError}, {"launchAtLogin", b(v.launchAtLogin)}}; // clang-format on
 }
 
 // Through the accessors, one key at a time.
@@ -25,7 +25,7 @@ static QMap<QString, QString> texts(const AppSettings &s)
 {
     return texts({s.enabled(), s.frequency(), s.hourOfDay(), s.ageValue(), s.ageUnit(),
                   s.sourceFolder(), s.lastRunDate(), s.lastRunCount(), s.lastRunFailedCount(),
-                  s.launchAtLogin()});
+                  s.lastRunError(), s.launchAtLogin()});
 }
 
 class TestAppSettings : public QObject
@@ -99,7 +99,8 @@ private slots:
         // clang-format off
         const AppSettings::Values v = {true, Frequency::Weekly, -40, max, AgeUnit::Hours,
             "/a, b;c=d \"e\" 100% #f \\g \u00fc\u00a0\u6f22", 1733500000.123456, -max - 1,
-            qint64(1) << 40, false}; // clang-format on
+            qint64(1) << 40, "Cannot list the source folder /x: No such file", false};
+        // clang-format on
         AppSettings settings(path(), m_home->home());
         settings.setEnabled(v.enabled);
         settings.setFrequency(v.frequency);
@@ -110,6 +111,7 @@ private slots:
         settings.setLastRunDate(v.lastRunDate);
         settings.setLastRunCount(v.lastRunCount);
         settings.setLastRunFailedCount(v.lastRunFailedCount);
+        settings.setLastRunError(v.lastRunError);
         settings.setLaunchAtLogin(v.launchAtLogin);
         QCOMPARE(texts(other()), texts(v));
         // Another process writes other keys meanwhile: each write is seen at once, none is lost.

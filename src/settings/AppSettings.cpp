@@ -38,9 +38,9 @@ struct Directive
 };
 
 // In the order of AppSettings::Key.
-const std::array<Directive, 10> &directives()
+const std::array<Directive, 11> &directives()
 {
-    static const std::array<Directive, 10> table = {{
+    static const std::array<Directive, 11> table = {{
         {QStringLiteral("enabled"), Type::Bool, false},
         {QStringLiteral("frequency"), Type::Frequency, QVariant::fromValue(Frequency::Daily)},
         {QStringLiteral("hourOfDay"), Type::Int64, qint64(3)},
@@ -50,6 +50,7 @@ const std::array<Directive, 10> &directives()
         {QStringLiteral("lastRunDate"), Type::Double, 0.0},
         {QStringLiteral("lastRunCount"), Type::Int64, qint64(0)},
         {QStringLiteral("lastRunFailedCount"), Type::Int64, qint64(0)},
+        {QStringLiteral("lastRunError"), Type::Text, QStringLiteral("")},
         {QStringLiteral("launchAtLogin"), Type::Bool, true},
     }};
     return table;
@@ -288,6 +289,7 @@ AppSettings::Values AppSettings::values() const
                   parsed(Key::LastRunDate).toDouble(),
                   parsed(Key::LastRunCount).toLongLong(),
                   parsed(Key::LastRunFailedCount).toLongLong(),
+                  parsed(Key::LastRunError).toString(),
                   parsed(Key::LaunchAtLogin).toBool()};
 }
 

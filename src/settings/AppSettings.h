@@ -33,6 +33,7 @@ public:
         double lastRunDate;
         qint64 lastRunCount;
         qint64 lastRunFailedCount;
+        QString lastRunError;
         bool launchAtLogin;
     };
 
@@ -77,6 +78,12 @@ public:
     qint64 lastRunFailedCount() const { return get(Key::LastRunFailedCount).toLongLong(); }
     void setLastRunFailedCount(qint64 value) { set(Key::LastRunFailedCount, value); }
 
+    /**
+     * Why the last run could not look at its source folder (its log line); empty when it could.
+     */
+    QString lastRunError() const { return get(Key::LastRunError).toString(); }
+    void setLastRunError(const QString &value) { set(Key::LastRunError, value); }
+
     bool launchAtLogin() const { return get(Key::LaunchAtLogin).toBool(); }
     void setLaunchAtLogin(bool value) { set(Key::LaunchAtLogin, value); }
 
@@ -99,6 +106,7 @@ private:
         LastRunDate,
         LastRunCount,
         LastRunFailedCount,
+        LastRunError,
         LaunchAtLogin,
     };
     struct FileStamp
