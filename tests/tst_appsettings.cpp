@@ -162,6 +162,62 @@ private slots:
         }
     }
 
+    // Folders made under HOME; the answer is under HOME too.
+    void defaultFolderIsWhereThisDesktopSavesScreenshots_data()
+    {
+        QTest::addColumn<QByteArray>("desktop"); // XDG_CURRENT_DESKTOP
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QByteArray>("userDirs");    // user-dirs.dirs
+        QTest::addColumn<QByteArray>("spectaclerc"); // the KDE screenshot tool's settings
+        QTest::addColumn<QString>("expected");
+        const QByteArray localised = "# by xdg-user-dirs\nXDG_DESKTOP_DIR=\"$HOME/Mein Tisch\"\n"
+                                     "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+        QTest::newRow("GNOME saves into Screenshots in the pictures folder")
+            << QByteArray("ubuntu:GNOME") << QStringList{"/Desktop", "/Pictures/Screenshots"}
+            << QByteArray() << QByteArray() << "/Pictures/Screenshots";
+        QTest::newRow("GNOME with localised folders")
+            << QByteArray("GNOME") << QStringList{"/Pictures/Screenshots", "/Bilder/Screenshots"}
+            << localised << QByteArray() << "/Bilder/Screenshots";
+        QTest::newRow("KDE takes the folder its screenshot tool is set to")
+            << QByteArray("KDE") << QStringList{"/Pictures/Screenshots", "/Shots x"} << QByteArray()
+            << QByteArray("[General]\ndefaultSaveLocation=file:///\n[Save]\n"
+                          "defaultSaveLocation[$e]=file://$HOME/Shots%20x/\n")
+            << "/Shots x";
+        QTest::newRow("KDE's newer setting wins, with ~ for the home")
+            << QByteArray("KDE") << QStringList{"/Shots", "/Old"} << QByteArray()
+            << QByteArray(
+                   "[Save]\ndefaultSaveLocation=~/Old\n[ImageSave]\nimageSaveLocation=~/Shots")
+            << "/Shots";
+        QTest::newRow("KDE without a set folder takes Screenshots in the pictures folder")
+            << QByteArray("KDE") << QStringList{"/Desktop", "/Pictures/Screenshots"} << QByteArray()
+            << QByteArray("[Save]\nlastSaveLocation=file:///\n") << "/Pictures/Screenshots";
+        QTest::newRow("KDE whose set folder is gone takes the pictures folder")
+            << QByteArray("KDE") << QStringList{"/Desktop", "/Bilder"} << localised
+            << QByteArray("[Save]\ndefaultSaveLocation=file:///gone\n") << "/Bilder";
+        QTest::newRow("another desktop takes the localised desktop folder")
+            << QByteArray("XFCE") << QStringList{"/Desktop", "/Mein Tisch", "/Bilder/Screenshots"}
+            << localised << QByteArray() << "/Mein Tisch";
+        QTest::newRow("nothing there gives ~/Desktop all the same")
+            << QByteArray() << QStringList{"/Pictures"} << localised
+            << QByteArray("[Save]\ndefaultSaveLocation=~/Pictures\n") << "/Desktop";
+    }
+    void defaultFolderIsWhereThisDesktopSavesScreenshots()
+    {
+        QFETCH(QByteArray, desktop);
+        QFETCH(QStringList, folders);
+        QFETCH(QByteArray, userDirs);
+        QFETCH(QByteArray, spectaclerc);
+        for (const QString &folder : folders)
+            QVERIFY(QDir().mkpath(m_home->home() + folder));
+        QVERIFY(writeRaw(QFile::encodeName(m_home->configHome()) + "/user-dirs.dirs", userDirs));
+        QVERIFY(writeRaw(QFile::encodeName(m_home->configHome()) + "/spectaclerc", spectaclerc));
+        const QByteArray saved = qgetenv("XDG_CURRENT_DESKTOP");
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+        const QString folder = AppSettings(path(), m_home->home()).sourceFolder();
+        qputenv("XDG_CURRENT_DESKTOP", saved);
+        QTEST(folder.mid(m_home->home().size()), "expected");
+    }
+
     // A folder on the way that is a file: the write fails and says why, and only that write.
     void failedWriteIsLoggedAndReadsCreateNothing()
     {

@@ -29,4 +29,14 @@ QString runningExecutable();
 /** The settings file shared by every process of the application. */
 QString settingsFile();
 
+/**
+ * Where this session's screenshots land, for the default source folder: the first folder that
+ * exists of the one the desktop's screenshot tool saves to (GNOME: Screenshots in the pictures
+ * folder; KDE: the tool's configured save folder, else Screenshots in the pictures folder, else
+ * the pictures folder), the desktop folder of user-dirs.dirs, and @p home/Desktop, which is also
+ * the answer when none exists. @p currentDesktop is XDG_CURRENT_DESKTOP, a colon-separated list.
+ */
+QString screenshotFolder(const QString &home, const QString &configHome,
+                         const QString &currentDesktop);
+
 } // namespace HostPaths

@@ -4,7 +4,6 @@
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -242,7 +241,8 @@ QString saveFailure(const QString &path)
 
 AppSettings::AppSettings(const QString &filePath, const QString &homePath, QObject *parent)
     : QObject(parent), m_store(filePath, QSettings::IniFormat),
-      m_defaultSourceFolder(QDir::cleanPath(homePath + QStringLiteral("/Desktop")))
+      m_defaultSourceFolder(HostPaths::screenshotFolder(
+          homePath, HostPaths::configHome(), qEnvironmentVariable("XDG_CURRENT_DESKTOP")))
 {
 }
 

@@ -38,8 +38,9 @@ public:
     };
 
     /**
-     * Settings kept in the INI file at @p filePath; @p homePath gives the default source folder
-     * (home + "/Desktop"), worked out once here.
+     * Settings kept in the INI file at @p filePath. The default source folder is worked out once
+     * here: where this desktop saves screenshots under @p homePath (HostPaths::screenshotFolder,
+     * with the config home and desktop of the environment), else @p homePath + "/Desktop".
      */
     AppSettings(const QString &filePath, const QString &homePath, QObject *parent = nullptr);
 
