@@ -7,7 +7,6 @@
 #include "agentctl/AgentJob.h"
 #include "agentctl/PlistReader.h"
 #include "app/CommandLine.h"
-#include "app/LaunchMode.h"
 #include "settings/AppSettings.h"
 
 #include <QJsonArray>
@@ -419,16 +418,28 @@ private slots:
         QCOMPARE(m_systemctl->calls().size(), 1);
     }
 
-    // Both programs run for real with no display reachable: none starts the tray app.
+    // Both programs run for real with no display reachable: none starts the tray app, and an
+    // old screenshot stays where it is until asked for.
     void commandLines()
     {
         const QString app = TestHome::quillbrookExecutable();
         const QString usage = u"Usage: quillbrook-agentctl load|unload AGENT.plist\n"_s;
+        const QString shot = m_home->home() + u"/Desktop/Screenshot 1.png"_s;
+        QVERIFY(QDir().mkpath(m_home->home() + u"/Desktop"_s) && writeRaw(QFile::encodeName(shot)));
+        AppSettings(m_home->settingsFile(), m_home->home()).setAgeValue(-1);
         const QList<std::tuple<QString, QString, int, QString>> rows = {
-            {app, u"--help"_s, 0, u"Usage: quillbrook [OPTION]\n"_s},
-            {app, u"--version"_s, 0, u"quillbrook 1.0.0\n"_s},
+            {app, u"-h"_s, 0, u"Usage: quillbrook [OPTION]\n"_s},
+            {app, u"-V"_s, 0, u"quillbrook 1.0.0\n"_s},
             {app, u"--bogus"_s, 2,
              u"quillbrook: Unknown option 'bogus'. Try 'quillbrook --help'.\n"_s},
+            {app, u"--preview --headless"_s, 2,
+             u"quillbrook: --headless and --preview cannot be used together. Try 'quillbrook "
+             "--help'.\n"_s},
+            {app, u""_s, 1,
+             u"quillbrook: cannot open the tray app: no graphical display (DISPLAY=\"\", "
+             "WAYLAND_DISPLAY=\"\"); use 'quillbrook --headless' to run one cleanup without a "
+             "display\n"_s},
+            {app, u"--preview"_s, 0, shot + u'\t'},
             {Tool, u"--version"_s, 0, u"quillbrook-agentctl 1.0.0\n"_s},
             {Tool, u"load"_s, 2, usage},
             {Tool, u"load -w x"_s, 2, usage}};
@@ -445,37 +456,45 @@ private slots:
 
     void launchMode_data()
     {
-        QTest::addColumn<QString>("arguments"); // after the program, split at blanks
-        QTest::addColumn<int>("road");          // a LaunchAction, or -1 for headless
-        const QStringList roads = {u"interactive"_s, u"help"_s,     u"version"_s,
-                                   u"preview"_s,     u"put-back"_s, u"usage"_s}; // else headless
-        for (const QString &row :
-             u"headless:-v x --headless,headless:--headless --headless,headless:--help --headless,"
-             "headless:-- --headless,interactive:,interactive:headless,interactive:--autostart,"
-             "interactive:-platform xcb --style=Fusion -reverse,usage:--Headless,usage:-h,"
-             "usage:--headless=1,usage:-headless,usage:--bogus,usage:-help,usage:--HELP,"
-             "usage:--vers,usage:--preview=1,usage:--preview --put-back,help:--help,"
-             "version:--autostart --version,preview:--preview,put-back:--put-back"_s.split(u','))
-            QTest::newRow(qPrintable(row))
-                << row.section(u':', 1) << int(roads.indexOf(row.section(u':', 0, 0)));
+        QTest::addColumn<QStringList>("arguments"); // after the program
+        QTest::addColumn<LaunchAction>("action");
+        const auto row = [](const char *name, const QStringList &arguments, LaunchAction action) {
+            QTest::newRow(name) << arguments << action;
+        };
+        using enum LaunchAction;
+        row("--headless anywhere", {"-v", "x", "--headless"}, Headless);
+        row("--headless twice", {"--headless", "--headless"}, Headless);
+        row("--headless whatever else is there", {"--help", "--bogus", "--headless"}, Headless);
+        row("--headless after the end of options", {"--", "--headless"}, Headless);
+        row("--headless with --preview", {"--preview", "--headless"}, UsageError);
+        row("--headless with --put-back", {"--headless", "--put-back"}, UsageError);
+        row("nothing", {}, Interactive);
+        row("a plain argument", {"headless"}, Interactive);
+        row("the login entry's option", {"--autostart"}, Interactive);
+        row("Qt's own options", {"-platform", "xcb", "--style=Fusion", "-reverse"}, Interactive);
+        row("--headless with a capital", {"--Headless"}, UsageError);
+        row("--headless with a value", {"--headless=1"}, UsageError);
+        row("--headless with one hyphen", {"-headless"}, UsageError);
+        row("an unknown option", {"--bogus"}, UsageError);
+        row("help with one hyphen", {"-help"}, UsageError);
+        row("an abbreviated option", {"--vers"}, UsageError);
+        row("--preview with a value", {"--preview=1"}, UsageError);
+        row("--preview with --put-back", {"--preview", "--put-back"}, UsageError);
+        row("-h", {"-h"}, Help);
+        row("--help", {"--help"}, Help);
+        row("-V", {"-V"}, Version);
+        row("--version at login", {"--autostart", "--version"}, Version);
+        row("--preview", {"--preview"}, Preview);
+        row("--put-back", {"--put-back"}, PutBack);
     }
-    // "--headless" anywhere on the raw argv (element 0 included); the other options exact.
+    // "--headless" anywhere (element 0 included) unless a read or undo is asked for too.
     void launchMode()
     {
-        QFETCH(QString, arguments);
-        QFETCH(int, road);
-        QByteArrayList bytes = ("/usr/bin/quillbrook " + arguments.toUtf8()).split(' ');
-        bytes.removeAll(QByteArray());
-        std::vector<const char *> argv;
-        for (const QByteArray &b : bytes)
-            argv.push_back(b.constData());
-        QCOMPARE(isHeadlessLaunch(int(argv.size()), argv.data()), road == -1);
-        QVERIFY(isHeadlessLaunch(1, std::vector<const char *>{"--headless"}.data()));
-        const LaunchRequest request =
-            parseLaunchArguments(argumentList(int(argv.size()), argv.data()));
-        if (road != -1)
-            QCOMPARE(int(request.action), road);
+        QFETCH(QStringList, arguments);
+        const LaunchRequest request = parseLaunchArguments(QStringList{"quillbrook"} + arguments);
+        QTEST(request.action, "action");
         QCOMPARE(request.error.isEmpty(), request.action != LaunchAction::UsageError);
+        QCOMPARE(parseLaunchArguments({"--headless"}).action, LaunchAction::Headless);
     }
 
 private:
@@ -490,6 +509,7 @@ private:
     {
         QProcessEnvironment env = m_home->processEnvironment();
         env.insert(u"PATH"_s, m_home->home() + u"/bin"_s);
+        env.remove(u"QT_QPA_PLATFORM"_s);
         return env;
     }
     void writeDocument(const QByteArray &bytes)

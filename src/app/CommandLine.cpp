@@ -15,14 +15,44 @@ namespace {
 
 constexpr int ExitUsage = 2;
 
-const char Usage[] = "Usage: quillbrook [OPTION]\n"
-                     "Keeps a folder free of old screenshots; without options, starts the tray "
-                     "app.\n\n"
-                     "  --headless   move old screenshots to the Trash once, then exit\n"
-                     "  --preview    list what a run now would move, and move nothing\n"
-                     "  --put-back   move the last run's screenshots back from the Trash\n"
-                     "  --version    print the version\n"
-                     "  --help       print this help\n";
+struct OptionRow
+{
+    QStringList names; // a one-letter name is the short form
+    const char *description;
+};
+
+// The options the parser knows and the help lists, in the order the help lists them.
+const OptionRow Options[] = {
+    {{QStringLiteral("headless")},
+     QT_TRANSLATE_NOOP("CommandLine", "move old screenshots to the Trash once, then exit")},
+    {{QStringLiteral("preview")},
+     QT_TRANSLATE_NOOP("CommandLine", "list what a run now would move, and move nothing")},
+    {{QStringLiteral("put-back")},
+     QT_TRANSLATE_NOOP("CommandLine", "move the last run's screenshots back from the Trash")},
+    {{QStringLiteral("autostart")},
+     QT_TRANSLATE_NOOP("CommandLine", "start the tray app as the login entry does")},
+    {{QStringLiteral("V"), QStringLiteral("version")},
+     QT_TRANSLATE_NOOP("CommandLine", "print the version")},
+    {{QStringLiteral("h"), QStringLiteral("help")},
+     QT_TRANSLATE_NOOP("CommandLine", "print this help")},
+};
+
+QString helpText()
+{
+    QString text = QCoreApplication::translate(
+        "CommandLine", "Usage: quillbrook [OPTION]\nKeeps a folder free of old screenshots; "
+                       "without options, starts the tray app.\n\n");
+    for (const OptionRow &option : Options) {
+        QStringList names;
+        for (const QString &name : option.names)
+            names.append((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
+        const QString shown = (option.names.size() == 1 ? QStringLiteral("    ") : QString()) +
+                              names.join(QStringLiteral(", "));
+        text += QStringLiteral("  ") + shown.leftJustified(17) +
+                QCoreApplication::translate("CommandLine", option.description) + QLatin1Char('\n');
+    }
+    return text;
+}
 
 // What QGuiApplication and QApplication take out of argv themselves (either with one dash or
 // two); the tray app's QApplication still sees them.
@@ -97,9 +127,20 @@ QStringList argumentList(int argc, const char *const *argv)
 
 LaunchRequest parseLaunchArguments(const QStringList &arguments)
 {
+    // The scheduler's switch, anywhere and whatever surrounds it; but a user who asked to see
+    // or undo a run must never get one instead.
+    if (arguments.contains(QLatin1String("--headless"))) {
+        for (const QLatin1String other :
+             {QLatin1String("--preview"), QLatin1String("--put-back")}) {
+            if (arguments.indexOf(other, 1) > 0)
+                return {LaunchAction::UsageError,
+                        QStringLiteral("--headless and %1 cannot be used together.").arg(other)};
+        }
+        return {LaunchAction::Headless, {}};
+    }
     QCommandLineParser parser;
-    for (const char *name : {"help", "version", "preview", "put-back", "headless", "autostart"})
-        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    for (const OptionRow &option : Options)
+        parser.addOption(QCommandLineOption(option.names));
     if (!parser.parse(withoutQtOptions(arguments)))
         return {LaunchAction::UsageError, parser.errorText()};
     if (parser.isSet(QStringLiteral("help")))
@@ -120,7 +161,7 @@ int runCommandLineAction(const LaunchRequest &request, int argc, char **argv)
 {
     switch (request.action) {
     case LaunchAction::Help:
-        std::fputs(Usage, stdout);
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
         return 0;
     case LaunchAction::Version:
         std::printf("quillbrook %s\n", QUILLBROOK_VERSION);

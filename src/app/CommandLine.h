@@ -3,10 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-/** What the command line asks for, once a headless run is ruled out (isHeadlessLaunch). */
+/** What the command line asks for. */
 enum class LaunchAction
 {
     Interactive,
+    Headless,
     Help,
     Version,
     Preview,
@@ -24,10 +25,12 @@ struct LaunchRequest
 QStringList argumentList(int argc, const char *const *argv);
 
 /**
- * Reads @p arguments (element 0 is the program). The options are exact matches: "--help",
- * "--version", "--preview", "--put-back", and "--autostart" and "--headless", which select the
- * interactive and headless roads. The options QApplication takes for itself ("-platform NAME",
- * "-style NAME", …) and plain arguments are passed over; anything else is a usage error.
+ * Reads @p arguments (element 0 is the program). An element exactly "--headless", element 0
+ * included, means a headless run whatever else is there, unless "--preview" or "--put-back" is
+ * there too, which is a usage error. Otherwise the options are exact matches: "--help" ("-h"),
+ * "--version" ("-V"), "--preview", "--put-back", and "--autostart", which selects the
+ * interactive road. The options QApplication takes for itself ("-platform NAME", "-style NAME",
+ * …) and plain arguments are passed over; anything else is a usage error.
  */
 LaunchRequest parseLaunchArguments(const QStringList &arguments);
 

@@ -24,14 +24,20 @@ QList<PendingMessage> &pendingMessages()
 }
 
 // While the GUI platform starts, Qt reports a missing display with qFatal, which aborts and dumps
-// core. Hold its messages back; on a fatal one print a single clear line and leave normally.
+// core, and its text advises reinstalling, which never helps here. Hold its messages back; on a
+// fatal one print a single line of our own, naming what the display was looked for by.
 void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr,
-                     "quillbrook: cannot open the tray app: no usable graphical display (%s); "
-                     "use 'quillbrook --headless' to run one cleanup without a display\n",
-                     qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+        const QString line = QCoreApplication::translate(
+            "InteractiveRun", "quillbrook: cannot open the tray app: no graphical display "
+                              "(DISPLAY=\"%1\", WAYLAND_DISPLAY=\"%2\"); use 'quillbrook "
+                              "--headless' to run one cleanup without a display");
+        std::fprintf(
+            stderr, "%s\n",
+            line.arg(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"))
+                .toLocal8Bit()
+                .constData());
         std::fflush(stderr);
         _exit(1);
     }
@@ -57,7 +63,8 @@ int runInteractive(int argc, char **argv)
     // Started at login, the app often comes up before the desktop's tray does: give the tray a
     // moment before falling back to a window, which would otherwise open at every login.
     using namespace std::chrono_literals;
-    const bool atLogin = QCoreApplication::arguments().contains(QLatin1String(Autostart::LaunchArgument));
+    const bool atLogin =
+        QCoreApplication::arguments().contains(QLatin1String(Autostart::LaunchArgument));
     AppDelegate delegate(atLogin ? 15s : 0s);
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return app.exec();
