@@ -9,6 +9,9 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+#include <tuple>
+
 namespace {
 
 const QStringList &acceptedExtensions()
@@ -145,6 +148,11 @@ QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock)
         if (passesAgeRule(dates, cutoff, now) && !isKept(kept, entry, dates))
             selected.append(previewEntry(entry, dates, now));
     }
+    // Oldest first, ties by name, whatever order the directory gave: the list and --preview read
+    // in age order, and a run cut short has taken the oldest.
+    std::sort(selected.begin(), selected.end(), [](const PreviewEntry &a, const PreviewEntry &b) {
+        return std::tie(a.date, a.path) < std::tie(b.date, b.path);
+    });
     return selected;
 }
 

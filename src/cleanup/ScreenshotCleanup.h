@@ -73,7 +73,7 @@ qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash,
 void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed = 0);
 
 /**
- * The entries a run started now would move, in listing order, each with the date that decided:
+ * The entries a run started now would move, oldest first, each with the date that decided:
  * the stored age limit and source folder, the name rule, the age rule, and no entry that was
  * put back and kept since. runCleanup moves exactly these.
  */
