@@ -70,8 +70,10 @@ QString shortTimeFormat(const QLocale &locale)
     return format;
 }
 
-// The day @p otherDay (-1 or +1) away from today is named @p otherDayName.
-QString dayAndTimeText(double seconds, const QDateTime &now, int otherDay, const char *otherDayName)
+// The day @p otherDay (-1 or +1) away from today is named @p otherDayName; with @p weekdays,
+// so are the days of the coming week by their weekday, a weekly run's date being no help.
+QString dayAndTimeText(double seconds, const QDateTime &now, int otherDay, const char *otherDayName,
+                       bool weekdays = false)
 {
     const QString never = QCoreApplication::translate("PanelText", "Never");
     if (!(seconds > 0))
@@ -92,6 +94,8 @@ QString dayAndTimeText(double seconds, const QDateTime &now, int otherDay, const
         date = QCoreApplication::translate("PanelText", "Today");
     else if (day == today.addDays(otherDay))
         date = QCoreApplication::translate("PanelText", otherDayName);
+    else if (weekdays && today.daysTo(day) > 1 && today.daysTo(day) <= 7)
+        date = locale.dayName(day.dayOfWeek());
     else
         date = locale.toString(day, mediumDateFormat(locale));
     return date + QStringLiteral(", ") + locale.toString(when.time(), shortTimeFormat(locale));
@@ -106,7 +110,7 @@ QString lastRunText(double lastRunDate, const QDateTime &now)
 
 QString nextRunText(double nextRunDate, const QDateTime &now)
 {
-    return dayAndTimeText(nextRunDate, now, 1, QT_TRANSLATE_NOOP("PanelText", "Tomorrow"));
+    return dayAndTimeText(nextRunDate, now, 1, QT_TRANSLATE_NOOP("PanelText", "Tomorrow"), true);
 }
 
 QString hourLabel(qint64 hour)

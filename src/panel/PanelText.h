@@ -21,7 +21,10 @@ QString countPhrase(qint64 count);
  */
 QString lastRunText(double lastRunDate, const QDateTime &now);
 
-/** The same wording for a time to come: "Today" or "Tomorrow" for those days. */
+/**
+ * The same wording for a time to come: "Today" or "Tomorrow" for those days, the weekday
+ * ("Sunday, 3:00 AM") for the rest of the coming week.
+ */
 QString nextRunText(double nextRunDate, const QDateTime &now);
 
 /**
