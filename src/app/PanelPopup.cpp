@@ -19,6 +19,20 @@ void PanelPopup::showAt(const QRect &anchor)
     raise();
 }
 
+PanelModel::FolderChooser PanelPopup::steppingAsideFor(PanelModel::FolderChooser chooser)
+{
+    // A popup closes at the first click into any other window, the chooser's included, and
+    // while it is up no window counts as active that the chooser could stand over.
+    return [this, chooser = std::move(chooser)](const QString &startFolder) {
+        const bool shown = isVisible();
+        hide();
+        const std::optional<QString> chosen = chooser(startFolder);
+        if (shown)
+            showAt(m_anchor);
+        return chosen;
+    };
+}
+
 void PanelPopup::place()
 {
     QScreen *screen = QGuiApplication::screenAt(m_anchor.center());

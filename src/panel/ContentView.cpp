@@ -231,11 +231,7 @@ QWidget *ContentView::makeAgeSection()
     row->addStretch(1);
     column->addWidget(rowWidget);
 
-    connect(m_ageField, &QLineEdit::editingFinished, this, [this] {
-        m_model.commitAgeText(m_ageField->text());
-        // Refused text gives way to the stored value, which shows the user it was not taken.
-        m_ageField->setText(QString::number(m_model.settings().ageValue()));
-    });
+    connect(m_ageField, &QLineEdit::editingFinished, this, &ContentView::commitAgeField);
     connect(m_unitPicker, &QComboBox::activated, this, [this](int index) {
         const QList<AgeUnit> all = allAgeUnits();
         if (index >= 0 && index < all.size())
@@ -309,6 +305,11 @@ QWidget *ContentView::makeStatusBlock()
     m_putBackButton->setProperty("captionStyle", true);
     trashedRow->addWidget(m_putBackButton);
     column->addWidget(trashedLine);
+    // Why the last run could not look at its folder, as its log line says it.
+    m_runErrorValue = makeStatusValue(QStringLiteral("runErrorValue"));
+    m_runErrorValue->setProperty("captionStyle", true);
+    m_runErrorValue->setWordWrap(true);
+    column->addWidget(m_runErrorValue);
     m_putBackSummary = makeStatusValue(QStringLiteral("putBackSummary"));
     m_putBackSummary->setProperty("captionStyle", true);
     m_putBackSummary->setWordWrap(true);
@@ -391,6 +392,7 @@ void ContentView::restyle()
     for (QLabel *label : std::as_const(m_secondaryLabels))
         PanelStyle::setTextColor(label, secondary);
     PanelStyle::setTextColor(m_previewValue, PanelStyle::orangeColor(pal));
+    PanelStyle::setTextColor(m_runErrorValue, PanelStyle::orangeColor(pal));
     PanelStyle::setTextColor(m_putBackButton, pal.color(QPalette::Link));
 
     for (QFrame *divider : std::as_const(m_dividers)) {
@@ -451,6 +453,8 @@ void ContentView::refreshStatusBlock(const AppSettings::Values &values)
     m_failedValue->setText(QStringLiteral("(%1 failed)").arg(values.lastRunFailedCount));
     m_failedValue->setToolTip(m_model.firstFailure());
     m_failedValue->setVisible(values.lastRunFailedCount > 0);
+    m_runErrorValue->setText(values.lastRunError);
+    m_runErrorValue->setVisible(!values.lastRunError.isEmpty());
     m_putBackButton->setVisible(m_model.canPutBack());
     m_putBackSummary->setText(m_model.putBackSummary());
     m_putBackSummary->setVisible(!m_model.putBackSummary().isEmpty());
@@ -466,6 +470,13 @@ void ContentView::refreshStatusBlock(const AppSettings::Values &values)
     const QList<PreviewRow> &rows = m_model.previewRows();
     m_previewList->setRows(rows);
     m_previewList->setVisible(m_model.previewListOpen() && !rows.isEmpty());
+}
+
+void ContentView::commitAgeField()
+{
+    m_model.commitAgeText(m_ageField->text());
+    // Refused text gives way to the stored value, which shows the user it was not taken.
+    m_ageField->setText(QString::number(m_model.settings().ageValue()));
 }
 
 void ContentView::refreshAgeField(qint64 stored)
@@ -498,6 +509,15 @@ void ContentView::changeEvent(QEvent *event)
     if (!m_restyling &&
         (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange))
         restyle();
+}
+
+void ContentView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Closing the panel ends the edit as leaving the field does; the field keeps no number that
+    // is not in force, whatever the way the panel went (a click outside, the icon, Escape).
+    if (m_ageField->text() != QString::number(m_model.settings().ageValue()))
+        commitAgeField();
 }
 
 void ContentView::showEvent(QShowEvent *event)

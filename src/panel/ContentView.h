@@ -41,6 +41,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -57,6 +58,7 @@ private:
     QLabel *makeStatusValue(const QString &name);
 
     void restyle();
+    void commitAgeField();
     void refreshAgeField(qint64 stored);
     void refreshStatusBlock(const AppSettings::Values &values);
     void fitHeight();
@@ -83,6 +85,7 @@ private:
     QLabel *m_lastRunValue = nullptr;
     QLabel *m_trashedValue = nullptr;
     QLabel *m_failedValue = nullptr;
+    QLabel *m_runErrorValue = nullptr;
     TextButton *m_putBackButton = nullptr;
     QLabel *m_putBackSummary = nullptr;
     QWidget *m_nextRunLine = nullptr;

@@ -22,17 +22,6 @@
 
 namespace {
 
-std::optional<QString> chooseWithDialog(const QString &startFolder)
-{
-    // Over the panel, so that a panel which closes when another window takes the focus does not
-    // count the chooser as one.
-    const QString chosen = QFileDialog::getExistingDirectory(
-        QApplication::activeWindow(), QString(), startFolder, QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen;
-}
-
 // Hours below one day, whole days from then on; a date in the future counts as no age.
 QString ageText(double seconds)
 {
@@ -45,6 +34,17 @@ QString ageText(double seconds)
 }
 
 } // namespace
+
+std::optional<QString> PanelModel::chooseWithDialog(const QString &startFolder)
+{
+    // Over the panel, so that a panel which closes when another window takes the focus does not
+    // count the chooser as one.
+    const QString chosen = QFileDialog::getExistingDirectory(
+        QApplication::activeWindow(), QString(), startFolder, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
 
 QString PanelModel::websiteText()
 {
@@ -135,6 +135,8 @@ void PanelModel::setLaunchAtLogin(bool on)
 
 void PanelModel::runNow()
 {
+    // A run that cannot look at its folder must not read as one that found nothing.
+    setPermissionDenied(probeFolderAccess(m_settings));
     const qint64 trashed = runCleanup(m_settings, m_clock);
     if (m_previewCount) {
         m_previewCount.reset();
@@ -147,13 +149,16 @@ void PanelModel::runNow()
 
 void PanelModel::showPreview()
 {
+    // A count of 0 must not pass for an empty folder when the folder cannot be read at all.
+    setPermissionDenied(probeFolderAccess(m_settings));
     // One listing gives both the count and the rows, so that the two always agree.
     const double now = m_clock.now();
     const QList<PreviewEntry> entries = previewEntries(m_settings, m_clock);
     m_previewRows.clear();
     for (const PreviewEntry &entry : entries)
         m_previewRows.append({QFile::decodeName(FileSystem::lastComponent(entry.path)),
-                              ageText(now - entry.date), dateSourceText(entry.source)});
+                              ageText(now - entry.date), dateSourceText(entry.source),
+                              QFile::decodeName(entry.path)});
     m_previewCount = entries.size();
     emit previewCountChanged();
 }

@@ -23,6 +23,7 @@ struct PreviewRow
     QString name;   ///< the entry's name
     QString age;    ///< "3 days old", "5 hours old"
     QString source; ///< "created" or "modified": the date that decided
+    QString path;   ///< where the entry is
 
     bool operator==(const PreviewRow &) const = default;
 };
@@ -41,6 +42,9 @@ public:
     using FolderChooser = std::function<std::optional<QString>(const QString &startFolder)>;
     using UrlOpener = std::function<void(const QUrl &url)>;
     using QuitHandler = std::function<void()>;
+
+    /** The folder chooser "Change…" uses unless another is set. */
+    static std::optional<QString> chooseWithDialog(const QString &startFolder);
 
     /** The footer link. */
     static QString websiteText();
@@ -90,9 +94,12 @@ public:
     void chooseSourceFolder();
     void setLaunchAtLogin(bool on);
 
-    /** "Run Now": one cleanup run, preview cleared, "Run Now trashed N" logged. */
+    /**
+     * "Run Now": one cleanup run, preview cleared, "Run Now trashed N" logged. Like the probe,
+     * shows the notice when the source folder cannot be listed and hides it when it can.
+     */
     void runNow();
-    /** "Preview": counts what a run would move now and lists those entries. */
+    /** "Preview": counts what a run would move now and lists those entries; the notice as above. */
     void showPreview();
     /** The preview count's link: opens or closes the list of the previewed entries. */
     void togglePreviewList();

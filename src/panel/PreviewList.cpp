@@ -2,6 +2,47 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QStyle>
+
+namespace {
+
+// How many characters all @p names share at their start; 0 for fewer than two names.
+qsizetype sharedStart(const QStringList &names)
+{
+    qsizetype shared = names.size() < 2 ? 0 : names.first().size();
+    for (const QString &name : names) {
+        qsizetype i = 0;
+        while (i < shared && i < name.size() && name.at(i) == names.first().at(i))
+            ++i;
+        shared = i;
+    }
+    return shared;
+}
+
+// @p name cut to @p room. Screenshot names differ near their end, in the date and time, which a
+// cut in the middle loses. So a name too long drops the start it shares with all the others: back
+// to a word ("…2026-12-01 10-15-30.png") where that fits, else back to the number it first
+// differs in, losing its end rather than that. With no start to drop it keeps its end.
+QString shortened(const QString &name, qsizetype shared, const QFontMetrics &metrics, int room)
+{
+    if (metrics.horizontalAdvance(name) <= room)
+        return name;
+    if (shared == 0)
+        return metrics.elidedText(name, Qt::ElideLeft, room);
+    const auto from = [&](const auto &isBreak) {
+        qsizetype start = shared;
+        while (start > 0 && !isBreak(name.at(start - 1)))
+            --start;
+        return QStringLiteral("\u2026") + name.mid(start);
+    };
+    const QString fromWord = from([](QChar c) { return c == u' ' || c == u'_'; });
+    if (metrics.horizontalAdvance(fromWord) <= room)
+        return fromWord;
+    return metrics.elidedText(from([](QChar c) { return !c.isLetterOrNumber(); }), Qt::ElideRight,
+                              room);
+}
+
+} // namespace
 
 PreviewList::PreviewList(QWidget *parent) : QTreeWidget(parent)
 {
@@ -11,7 +52,6 @@ PreviewList::PreviewList(QWidget *parent) : QTreeWidget(parent)
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
-    setTextElideMode(Qt::ElideMiddle);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The panel's column decides the width; a long name must never push it wider.
@@ -33,11 +73,27 @@ void PreviewList::setRows(const QList<PreviewRow> &rows)
     QList<QTreeWidgetItem *> items;
     for (const PreviewRow &row : rows) {
         auto *item = new QTreeWidgetItem(QStringList{row.name, row.age, row.source});
-        item->setToolTip(0, row.name);
+        for (int column = 0; column < columnCount(); ++column)
+            item->setToolTip(column, row.path);
         items.append(item);
     }
     addTopLevelItems(items);
     fitHeight();
+    shortenNames();
+}
+
+void PreviewList::shortenNames()
+{
+    QStringList names;
+    for (const PreviewRow &row : std::as_const(m_rows))
+        names.append(row.name);
+    const qsizetype shared = sharedStart(names);
+    // The room the header will give the first column, whose width it works out only later, less
+    // what the item view keeps of it for margins.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int room = viewport()->width() - sizeHintForColumn(1) - sizeHintForColumn(2) - 2 * margin;
+    for (int i = 0; i < topLevelItemCount() && i < names.size(); ++i)
+        topLevelItem(i)->setText(0, shortened(names.at(i), shared, fontMetrics(), room));
 }
 
 QSize PreviewList::sizeHint() const
@@ -53,8 +109,16 @@ QSize PreviewList::minimumSizeHint() const
 void PreviewList::changeEvent(QEvent *event)
 {
     QTreeWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         fitHeight();
+        shortenNames();
+    }
+}
+
+void PreviewList::resizeEvent(QResizeEvent *event)
+{
+    QTreeWidget::resizeEvent(event);
+    shortenNames();
 }
 
 void PreviewList::fitHeight()

@@ -6,9 +6,9 @@
 #include <QTreeWidget>
 
 /**
- * The entries of a preview: name, age and the date that decided, one row each. As wide as the
- * room it is given and never wider (long names lose their middle); as tall as its rows up to
- * about eight, then it scrolls.
+ * The entries of a preview: name, age and the date that decided, one row each, the full path as
+ * each row's tooltip. As wide as the room it is given and never wider (a long name keeps what
+ * tells it apart from the others); as tall as its rows up to about eight, then it scrolls.
  */
 class PreviewList : public QTreeWidget
 {
@@ -26,9 +26,11 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void fitHeight();
+    void shortenNames();
 
     QList<PreviewRow> m_rows;
 };
