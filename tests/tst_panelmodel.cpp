@@ -2,6 +2,7 @@
 
 #include "agent/AgentInstaller.h"
 #include "agent/NextRun.h"
+#include "app/PanelPopup.h"
 #include "cleanup/FileSystem.h"
 #include "cleanup/RunJournal.h"
 #include "panel/ContentView.h"
@@ -11,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -36,6 +38,13 @@ class TestPanel : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // The texts with dates and times below are these.
+        qputenv("TZ", "UTC");
+        tzset();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     void init()
     {
         m = std::make_unique<Panel>();
@@ -48,27 +57,46 @@ private slots:
     }
     void cleanup() { m.reset(); }
 
-    void switchingOnProbesHalfASecondLater_data()
+    void noticeFollowsEachListing_data()
     {
-        QTest::addColumn<QString>("folder"); // under HOME; all but the first are refused
-        for (const char *folder : {"/Desktop", "/Gone", "/Desktop/note.txt", "/Locked"})
-            QTest::newRow(folder) << QString::fromLatin1(folder);
+        QTest::addColumn<QString>("folder"); // under HOME
+        QTest::addColumn<bool>("denied");
+        QTest::addColumn<QByteArray>("button"); // what lists it
+        const QByteArray on = "enabledSwitch", preview = "previewButton", run = "runNowButton";
+        QTest::newRow("switching on over a missing folder") << "/Gone" << true << on;
+        QTest::newRow("switching on over a file") << "/Desktop/note.txt" << true << on;
+        QTest::newRow("switching on over a folder it may not read") << "/Locked" << true << on;
+        QTest::newRow("switching on over a readable folder") << "/Desktop" << false << on;
+        QTest::newRow("Preview over a missing folder") << "/Gone" << true << preview;
+        QTest::newRow("Preview over a readable folder") << "/Desktop" << false << preview;
+        QTest::newRow("Run Now over a missing folder") << "/Gone" << true << run;
+        QTest::newRow("Run Now over a readable folder") << "/Desktop" << false << run;
     }
-    void switchingOnProbesHalfASecondLater()
+    // The notice tells what the last listing found, coming from the other state: the probe half
+    // a second after switching on, Preview and Run Now at once.
+    void noticeFollowsEachListing()
     {
         QFETCH(QString, folder);
-        const bool denied = folder != QLatin1String("/Desktop");
+        QFETCH(bool, denied);
+        QFETCH(QByteArray, button);
         QVERIFY(writeRaw(QFile::encodeName(m->desktop) + "/note.txt"));
         QVERIFY(QDir().mkdir(m->home.home() + QStringLiteral("/Locked"), QFile::WriteOwner));
         if (folder == QLatin1String("/Locked") && ::geteuid() == 0)
             QSKIP("root lists every folder");
+        if (!denied) {
+            m->settings.setSourceFolder(m->home.home() + QStringLiteral("/Gone"));
+            click("previewButton");
+            QVERIFY(m->model.permissionDenied());
+        }
         m->settings.setSourceFolder(m->home.home() + folder);
-        QSignalSpy probed(&m->model, &PanelModel::permissionDeniedChanged);
+        QSignalSpy changed(&m->model, &PanelModel::permissionDeniedChanged);
         const QDeadlineTimer soonest(450);
-        m->model.setEnabled(true);
-        QCOMPARE(probed.wait(denied ? 5000 : 800), denied);
-        QVERIFY(!denied || soonest.hasExpired());
-        QCOMPARE(m->model.permissionDenied(), denied);
+        click(button.constData());
+        if (button == "enabledSwitch") {
+            QCOMPARE(m->model.permissionDenied(), !denied);
+            QVERIFY(changed.wait(5000) && soonest.hasExpired());
+        }
+        QCOMPARE(child<QWidget>("permissionNotice")->isVisible(), denied);
     }
 
     void noticeComesAndGoesWithoutGapAndTheProbeIsNeverCancelled()
@@ -118,23 +146,35 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<qint64>("stored"); // refused: 9, the value before
-        for (const QString row : {"5>5", " 7 >7", "0>0", "-3>-3", "+4>4", "abc", "1.5", "1,5",
-                                  "1,000", "", "3 days", "99999999999999999999"})
-            QTest::newRow(qPrintable(row))
-                << row.section('>', 0, 0)
-                << (row.contains('>') ? row.section('>', 1).toLongLong() : 9);
+        QTest::addColumn<bool>("closed");   // the panel closed instead of Return
+        QTest::newRow("a number") << "5" << qint64(5) << false;
+        QTest::newRow("blanks around it") << " 7 " << qint64(7) << false;
+        QTest::newRow("zero") << "0" << qint64(0) << false;
+        QTest::newRow("a negative number") << "-3" << qint64(-3) << false;
+        QTest::newRow("a plus sign") << "+4" << qint64(4) << false;
+        QTest::newRow("letters") << "abc" << qint64(9) << false;
+        QTest::newRow("a fraction") << "1.5" << qint64(9) << false;
+        QTest::newRow("a group separator") << "1,000" << qint64(9) << false;
+        QTest::newRow("nothing") << "" << qint64(9) << false;
+        QTest::newRow("a number and its unit") << "3 days" << qint64(9) << false;
+        QTest::newRow("more than 64 bits") << "99999999999999999999" << qint64(9) << false;
+        QTest::newRow("a number, the panel closed") << "5" << qint64(5) << true;
+        QTest::newRow("letters, the panel closed") << "abc" << qint64(9) << true;
     }
+    // What the field shows is in force, also after the panel closed in the middle of an edit.
     void ageField()
     {
         QFETCH(QString, typed);
         QFETCH(qint64, stored);
+        QFETCH(bool, closed);
         m->settings.setAgeValue(9);
         auto *field = child<QLineEdit>("ageField");
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, typed);
-        QTest::keyClick(field, Qt::Key_Return);
+        closed ? m->view->hide() : QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(m->settings.ageValue(), stored);
+        m->view->show();
         QCOMPARE(field->text(), QString::number(stored));
         emit child<QComboBox>("unitPicker")->activated(allAgeUnits().indexOf(AgeUnit::Weeks));
         QCOMPARE(m->settings.ageUnit(), AgeUnit::Weeks);
@@ -153,6 +193,41 @@ private slots:
             QCOMPARE(m->settings.sourceFolder(), m->home.home() + stored);
         }
         QCOMPARE(starts.first(), m->desktop);
+    }
+
+    // The X11 popup closes when another window takes a click; the panel is back after the real
+    // folder chooser, whatever the answer.
+    void changeOverThePopupBringsThePanelBack_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("OK stores the folder") << true;
+        QTest::newRow("Cancel leaves it") << false;
+    }
+    void changeOverThePopupBringsThePanelBack()
+    {
+        QFETCH(bool, accepted);
+        const QString pictures = m->home.home() + QStringLiteral("/Pictures");
+        QVERIFY(QDir().mkpath(pictures));
+        auto *content = new ContentView(m->model);
+        PanelPopup popup(content);
+        m->model.setFolderChooser(popup.steppingAsideFor(PanelModel::chooseWithDialog));
+        popup.showAt(QRect(600, 0, 24, 24));
+        QVERIFY(QTest::qWaitForWindowExposed(&popup));
+        bool answered = false;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || answered)
+                return;
+            answered = true;
+            dialog->setDirectory(pictures);
+            QMetaObject::invokeMethod(dialog, accepted ? "accept" : "reject");
+        });
+        answer.start(50);
+        QTest::mouseClick(content->findChild<QWidget *>("changeButton"), Qt::LeftButton);
+        QVERIFY(answered);
+        QTRY_VERIFY(popup.isVisible());
+        QCOMPARE(m->settings.sourceFolder(), accepted ? pictures : m->desktop);
     }
 
     void previewRunNowLoginAndQuit()
@@ -223,73 +298,129 @@ private slots:
         QTRY_VERIFY(!shown->isVisible());
     }
 
+    void nextRunWhileEnabled_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<Frequency>("frequency");
+        QTest::addColumn<qint64>("hour");
+        QTest::addColumn<QString>("shown"); // empty: no line
+        using enum Frequency;
+        QTest::newRow("switched off") << false << Daily << qint64(9) << QString();
+        QTest::newRow("hourly") << true << Hourly << qint64(9) << "Today, 11:00 AM";
+        QTest::newRow("daily, the hour gone") << true << Daily << qint64(9) << "Tomorrow, 9:00 AM";
+        QTest::newRow("daily, the hour to come")
+            << true << Daily << qint64(23) << "Today, 11:00 PM";
+        QTest::newRow("weekly names the day") << true << Weekly << qint64(23) << "Sunday, 11:00 PM";
+        QTest::newRow("an hour no timer is written for")
+            << true << Daily << qint64(24) << QString();
+    }
+    // Now is Thursday 2026-12-03 10:30.
     void nextRunWhileEnabled()
     {
-        const QDateTime now(QDate(2026, 12, 3), QTime(10, 30)); // a Thursday
-        m->clock.set(double(now.toSecsSinceEpoch()));
+        QFETCH(bool, enabled);
+        QFETCH(Frequency, frequency);
+        QFETCH(qint64, hour);
+        m->clock.set(double(QDateTime(QDate(2026, 12, 3), QTime(10, 30)).toSecsSinceEpoch()));
+        m->settings.setFrequency(frequency);
+        m->settings.setHourOfDay(hour);
+        m->settings.setEnabled(enabled);
         auto *shown = child<QLabel>("nextRunValue");
-        // Switch, frequency, hour (24: no timer, so no line).
-        for (const QString row :
-             {"off Daily 9", "on Hourly 9", "on Daily 9", "on Weekly 23", "on Daily 24"}) {
-            m->settings.setFrequency(*frequencyFromRaw(row.section(' ', 1, 1)));
-            m->settings.setHourOfDay(row.section(' ', 2).toLongLong());
-            m->settings.setEnabled(row.startsWith("on"));
-            const AppSettings::Values v = m->settings.values();
-            const QDateTime next = nextRunTime(v.frequency, v.hourOfDay, now);
-            QCOMPARE(shown->isVisible() ? shown->text() : row,
-                     v.enabled && next.isValid() ? nextRunText(next.toSecsSinceEpoch(), now) : row);
-        }
+        QTEST(shown->isVisible() ? shown->text() : QString(), "shown");
     }
 
-    // The count's link opens the list: one row per entry counted, at most eight rows high.
+    // The count's link opens the list, oldest first, each name showing what tells it apart and
+    // the full path as its tooltip; at most eight rows high, then it scrolls.
     void previewList_data()
     {
-        QTest::addColumn<QString>("row"); // files, age in hours, its text
-        for (const char *row :
-             {"12|240|10 days old", "1|24|1 day old", "2|5|5 hours old", "1|1|1 hour old"})
-            QTest::newRow(row) << QString::fromLatin1(row);
+        QTest::addColumn<QStringList>("names"); // made in this order, a moment apart
+        QTest::addColumn<qreal>("fontScale");
+        QTest::addColumn<bool>("whole"); // the names fit
+        QTest::addColumn<double>("hoursOld");
+        QTest::addColumn<QString>("age");
+        QStringList gnome, kde, many;
+        for (const char *day : {"12-03", "11-28", "12-01"}) {
+            gnome << QStringLiteral("Screenshot from 2026-%1 10-15-30.png").arg(day);
+            kde << QStringLiteral("Screenshot_2026%1_101530.png").arg(day).remove('-');
+        }
+        for (int i = 12; i > 0; --i)
+            many << QStringLiteral("Screenshot %1.png").arg(i);
+        QTest::newRow("short names") << many << 1.0 << true << 240.0 << "10 days old";
+        QTest::newRow("long names") << gnome << 1.0 << false << 24.0 << "1 day old";
+        QTest::newRow("at a larger font") << gnome << 1.5 << false << 5.0 << "5 hours old";
+        QTest::newRow("KDE's names at a larger font") << kde << 1.5 << false << 1.0 << "1 hour old";
+        QTest::newRow("one long name") << gnome.mid(1, 1) << 1.5 << false << 1.0 << "1 hour old";
     }
     void previewList()
     {
-        QFETCH(QString, row);
-        const int files = row.section('|', 0, 0).toInt();
-        const QByteArray desktop = QFile::encodeName(m->desktop);
-        for (int i = 0; i < files; ++i)
-            QVERIFY(writeRaw(desktop + "/Screenshot " + QByteArray(i * 9, 'x') + ".png"));
-        const double hours = row.section('|', 1, 1).toDouble();
-        m->clock.set(double(QDateTime::currentSecsSinceEpoch()) + hours * 3600 + 30);
+        QFETCH(QStringList, names);
+        QFETCH(qreal, fontScale);
+        QFETCH(bool, whole);
+        QFETCH(double, hoursOld);
+        for (const QString &name : names) {
+            QVERIFY(writeRaw(QFile::encodeName(m->desktop + '/' + name)));
+            QTest::qSleep(15); // apart on the file system's coarse clock
+        }
+        m->clock.set(double(QDateTime::currentSecsSinceEpoch()) + hoursOld * 3600 + 30);
         m->settings.setAgeUnit(AgeUnit::Hours);
+        QFont font = m->view->font();
+        font.setPointSizeF(font.pointSizeF() * fontScale);
+        m->view->setFont(font);
         click("previewButton");
         auto *list = child<QTreeWidget>("previewList");
-        for (bool open : {false, true, false}) {
+        for (bool open : {false, true, false}) { // and open at the end
             QCOMPARE(list->isVisible(), open);
             click("previewValue");
         }
-        QCOMPARE(list->topLevelItemCount(), files);
-        QCOMPARE(list->height() < files * list->sizeHintForRow(0), files > 8);
+        QCOMPARE(list->topLevelItemCount(), names.size());
+        QCOMPARE(list->height() < names.size() * list->sizeHintForRow(0), names.size() > 8);
         QVERIFY(list->width() <= 288 && m->view->width() == 320);
-        const QTreeWidgetItem *last = list->topLevelItem(files - 1);
-        const QByteArray path = desktop + '/' + QFile::encodeName(last->text(0));
-        QVERIFY(exists(path) && last->text(1) == row.section('|', 2));
-        QCOMPARE(last->text(2), FileSystem::entryDates(path).creation ? "created" : "modified");
+        const bool born = QFileInfo(m->desktop + '/' + names[0]).birthTime().isValid();
+        QSet<QString> shown;
+        for (int i = 0; i < names.size(); ++i) {
+            const QTreeWidgetItem *item = list->topLevelItem(i);
+            const QString text = item->text(0);
+            QCOMPARE(item->toolTip(0), m->desktop + '/' + names[i]);
+            QVERIFY2(names[i].contains(QString(text).remove(u'\u2026')), qPrintable(text));
+            QCOMPARE(text == names[i], whole);
+            QVERIFY(list->fontMetrics().horizontalAdvance(text) <= list->columnWidth(0));
+            QTEST(item->text(1), "age");
+            QCOMPARE(item->text(2), born ? "created" : "modified");
+            shown.insert(text);
+        }
+        QCOMPARE(shown.size(), names.size());
     }
 
-    // A scheduled run records itself from another process, through a settings file replaced
-    // by a rename: an open panel shows it within a second, a hidden one when shown.
+    // A run records itself from another process, which replaces the settings file by a rename:
+    // an open panel shows it within a second, a hidden one when shown; so does a run that could
+    // not read its folder.
+    void runRecordedElsewhere_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("open") << true << QString();
+        QTest::newRow("hidden") << false << QString();
+        QTest::newRow("open, the folder unreadable")
+            << true << "Cannot list the source folder /a/b: Permission denied";
+        QTest::newRow("hidden, the folder missing")
+            << false << "Cannot list the source folder /x: No such file or directory";
+    }
     void runRecordedElsewhere()
     {
-        for (bool open : {true, false}) {
-            for (qint64 count : {5, 7}) {
-                m->view->setVisible(open);
-                AppSettings other(m->home.settingsFile(), m->home.home());
-                other.setLastRunDate(double(QDateTime::currentSecsSinceEpoch()));
-                other.setLastRunCount(count + open);
-                m->view->show();
-                QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("trashedValue")->text(),
-                                          QStringLiteral("%1 screenshots").arg(count + open), 1000);
-            }
-        }
+        QFETCH(bool, open);
+        QFETCH(QString, error);
+        m->view->setVisible(open);
+        const QString file = m->home.settingsFile();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        const QByteArray record =
+            "[General]\nlastRunDate=" + QByteArray::number(QDateTime::currentSecsSinceEpoch()) +
+            "\nlastRunCount=5\nlastRunError=\"" + error.toUtf8() + "\"\n";
+        QVERIFY(writeRaw(QFile::encodeName(file) + ".new", record));
+        QVERIFY(::rename(QFile::encodeName(file + ".new"), QFile::encodeName(file)) == 0);
+        m->view->show();
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("trashedValue")->text(), "5 screenshots", 1000);
         QVERIFY(child<QLabel>("lastRunValue")->text() != QStringLiteral("Never"));
+        auto *line = child<QLabel>("runErrorValue");
+        QCOMPARE(line->isVisible() ? line->text() : QString(), error);
     }
 
 private:
