@@ -8,6 +8,10 @@ add_test(NAME appstream_metadata_valid
     COMMAND appstreamcli validate --no-net
         ${QUILLBROOK_DATA_DIR}/org.quillbrook.Quillbrook.metainfo.xml)
 
+add_test(NAME man_pages
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_man_pages.sh
+        ${QUILLBROOK_DATA_DIR}/man/quillbrook.1 ${QUILLBROOK_DATA_DIR}/man/quillbrook-agentctl.1)
+
 add_test(NAME install_tree
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/install_tree.sh ${CMAKE_BINARY_DIR})
 add_test(NAME deb_package
