@@ -198,7 +198,7 @@ private slots:
             << QByteArray("XFCE") << QStringList{"/Desktop", "/Mein Tisch", "/Bilder/Screenshots"}
             << localised << QByteArray() << "/Mein Tisch";
         QTest::newRow("nothing there gives ~/Desktop all the same")
-            << QByteArray() << QStringList{"/Pictures"} << localised
+            << QByteArray() << QStringList{"/Pictures"} << QByteArray("XDG_DESKTOP_DIR=\"$HOME\"\n")
             << QByteArray("[Save]\ndefaultSaveLocation=~/Pictures\n") << "/Desktop";
     }
     void defaultFolderIsWhereThisDesktopSavesScreenshots()

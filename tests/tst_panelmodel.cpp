@@ -210,7 +210,6 @@ private slots:
         QVERIFY(QDir().mkpath(pictures));
         auto *content = new ContentView(m->model);
         PanelPopup popup(content);
-        m->model.setFolderChooser(popup.steppingAsideFor(PanelModel::chooseWithDialog));
         popup.showAt(QRect(600, 0, 24, 24));
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
         bool answered = false;

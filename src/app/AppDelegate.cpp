@@ -79,13 +79,10 @@ void AppDelegate::setupTrayItem()
     const PanelPresentation presentation =
         panelPresentation(QGuiApplication::platformName(), qEnvironmentVariable("XDG_SESSION_TYPE"),
                           qEnvironmentVariable("WAYLAND_DISPLAY"));
-    if (presentation == PanelPresentation::CompositorPlacedWindow) {
+    if (presentation == PanelPresentation::CompositorPlacedWindow)
         m_popover = std::make_unique<PanelWindow>(content);
-    } else {
-        auto popup = std::make_unique<PanelPopup>(content);
-        m_panelModel->setFolderChooser(popup->steppingAsideFor(PanelModel::chooseWithDialog));
-        m_popover = std::move(popup);
-    }
+    else
+        m_popover = std::make_unique<PanelPopup>(content);
     connect(m_popover.get(), &PanelFrame::hidden, this, [this] { m_toggle.noteHidden(); });
 
     m_statusItem = std::make_unique<QSystemTrayIcon>();

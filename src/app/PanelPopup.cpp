@@ -2,12 +2,18 @@
 
 #include "PopupPlacement.h"
 
+#include "panel/ContentView.h"
+#include "panel/PanelModel.h"
+
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
 
-PanelPopup::PanelPopup(QWidget *content) : PanelFrame(content, Qt::Popup | Qt::FramelessWindowHint)
+PanelPopup::PanelPopup(ContentView *content)
+    : PanelFrame(content, Qt::Popup | Qt::FramelessWindowHint)
 {
+    content->model().setFolderChooser(
+        [this](const QString &startFolder) { return chooseFolder(startFolder); });
 }
 
 void PanelPopup::showAt(const QRect &anchor)
@@ -19,18 +25,16 @@ void PanelPopup::showAt(const QRect &anchor)
     raise();
 }
 
-PanelModel::FolderChooser PanelPopup::steppingAsideFor(PanelModel::FolderChooser chooser)
+std::optional<QString> PanelPopup::chooseFolder(const QString &startFolder)
 {
     // A popup closes at the first click into any other window, the chooser's included, and
     // while it is up no window counts as active that the chooser could stand over.
-    return [this, chooser = std::move(chooser)](const QString &startFolder) {
-        const bool shown = isVisible();
-        hide();
-        const std::optional<QString> chosen = chooser(startFolder);
-        if (shown)
-            showAt(m_anchor);
-        return chosen;
-    };
+    const bool shown = isVisible();
+    hide();
+    const std::optional<QString> chosen = PanelModel::chooseWithDialog(startFolder);
+    if (shown)
+        showAt(m_anchor);
+    return chosen;
 }
 
 void PanelPopup::place()

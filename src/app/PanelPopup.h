@@ -2,32 +2,32 @@
 
 #include "PanelFrame.h"
 
-#include "panel/PanelModel.h"
+#include <QString>
+
+#include <optional>
+
+class ContentView;
 
 /**
  * The panel on X11: a popup under the tray icon. It closes on any click outside it
- * (Qt::Popup) and stays next to its icon and on screen when the panel grows or shrinks.
+ * (Qt::Popup) and stays next to its icon and on screen when the panel grows or shrinks. Its
+ * folder chooser opens with the panel out of the way and brings the panel back where it was.
  */
 class PanelPopup : public PanelFrame
 {
     Q_OBJECT
 
 public:
-    explicit PanelPopup(QWidget *content);
+    explicit PanelPopup(ContentView *content);
 
     void showAt(const QRect &anchor) override;
-
-    /**
-     * @p chooser made to open with the panel out of its way, and to show the panel again where
-     * it was once the user has chosen or cancelled.
-     */
-    PanelModel::FolderChooser steppingAsideFor(PanelModel::FolderChooser chooser);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void place();
+    std::optional<QString> chooseFolder(const QString &startFolder);
 
     QRect m_anchor;
 };

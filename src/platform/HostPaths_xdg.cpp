@@ -111,7 +111,7 @@ QString settingsFile()
 QString screenshotFolder(const QString &home, const QString &configHome,
                          const QString &currentDesktop)
 {
-    const QStringList desktops = currentDesktop.toUpper().split(QLatin1Char(':'));
+    const QStringList desktops = currentDesktop.split(QLatin1Char(':'));
     QString pictures = userDir(home, configHome, QStringLiteral("PICTURES"));
     if (pictures.isEmpty())
         pictures = home + QStringLiteral("/Pictures");
