@@ -168,13 +168,17 @@ private slots:
         QFETCH(qint64, stored);
         QFETCH(bool, closed);
         m->settings.setAgeValue(9);
-        auto *field = child<QLineEdit>("ageField");
+        m->view->hide(); // the popup is all the app shows, as on X11
+        PanelPopup popup(new ContentView(m->model));
+        popup.showAt(QRect(600, 0, 24, 24));
+        QVERIFY(QTest::qWaitForWindowExposed(&popup));
+        auto *field = popup.findChild<QLineEdit *>("ageField");
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, typed);
-        closed ? m->view->hide() : QTest::keyClick(field, Qt::Key_Return);
+        closed ? popup.hide() : QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(m->settings.ageValue(), stored);
-        m->view->show();
+        popup.showAt(QRect(600, 0, 24, 24));
         QCOMPARE(field->text(), QString::number(stored));
         emit child<QComboBox>("unitPicker")->activated(allAgeUnits().indexOf(AgeUnit::Weeks));
         QCOMPARE(m->settings.ageUnit(), AgeUnit::Weeks);
