@@ -64,8 +64,6 @@ private slots:
         QTest::addColumn<QByteArray>("button"); // what lists it
         const QByteArray on = "enabledSwitch", preview = "previewButton", run = "runNowButton";
         QTest::newRow("switching on over a missing folder") << "/Gone" << true << on;
-        QTest::newRow("switching on over a file") << "/Desktop/note.txt" << true << on;
-        QTest::newRow("switching on over a folder it may not read") << "/Locked" << true << on;
         QTest::newRow("switching on over a readable folder") << "/Desktop" << false << on;
         QTest::newRow("Preview over a missing folder") << "/Gone" << true << preview;
         QTest::newRow("Preview over a readable folder") << "/Desktop" << false << preview;
@@ -79,10 +77,6 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(bool, denied);
         QFETCH(QByteArray, button);
-        QVERIFY(writeRaw(QFile::encodeName(m->desktop) + "/note.txt"));
-        QVERIFY(QDir().mkdir(m->home.home() + QStringLiteral("/Locked"), QFile::WriteOwner));
-        if (folder == QLatin1String("/Locked") && ::geteuid() == 0)
-            QSKIP("root lists every folder");
         if (!denied) {
             m->settings.setSourceFolder(m->home.home() + QStringLiteral("/Gone"));
             click("previewButton");
@@ -154,9 +148,6 @@ private slots:
         QTest::newRow("a plus sign") << "+4" << qint64(4) << false;
         QTest::newRow("letters") << "abc" << qint64(9) << false;
         QTest::newRow("a fraction") << "1.5" << qint64(9) << false;
-        QTest::newRow("a group separator") << "1,000" << qint64(9) << false;
-        QTest::newRow("nothing") << "" << qint64(9) << false;
-        QTest::newRow("a number and its unit") << "3 days" << qint64(9) << false;
         QTest::newRow("more than 64 bits") << "99999999999999999999" << qint64(9) << false;
         QTest::newRow("a number, the panel closed") << "5" << qint64(5) << true;
         QTest::newRow("letters, the panel closed") << "abc" << qint64(9) << true;
@@ -184,19 +175,15 @@ private slots:
         QCOMPARE(m->settings.ageUnit(), AgeUnit::Weeks);
     }
 
-    void chooserCancelOrRelativeChangesNothing()
+    // What no real chooser answers: a relative path is refused, a trailing slash dropped.
+    void chooserAnswersRelativeOrWithSlash()
     {
-        QStringList answers{"", "Pictures", m->home.home() + "/Pictures/"}, starts;
-        m->model.setFolderChooser([&](const QString &start) {
-            starts.append(start);
-            const QString answer = answers.takeFirst();
-            return answer.isEmpty() ? std::nullopt : std::optional(answer);
-        });
-        for (const char *stored : {"/Desktop", "/Desktop", "/Pictures"}) {
+        QStringList answers{"Pictures", m->home.home() + "/Pictures/"};
+        m->model.setFolderChooser([&](const QString &) { return answers.takeFirst(); });
+        for (const char *stored : {"/Desktop", "/Pictures"}) {
             click("changeButton");
             QCOMPARE(m->settings.sourceFolder(), m->home.home() + stored);
         }
-        QCOMPARE(starts.first(), m->desktop);
     }
 
     // The X11 popup closes when another window takes a click; the panel is back after the real
@@ -216,20 +203,15 @@ private slots:
         PanelPopup popup(content);
         popup.showAt(QRect(600, 0, 24, 24));
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
-        bool answered = false;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, [&] {
+        QString start;
+        QTimer::singleShot(0, [&] { // runs inside the dialog's own loop
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog || answered)
-                return;
-            answered = true;
+            start = dialog->directory().path();
             dialog->setDirectory(pictures);
             QMetaObject::invokeMethod(dialog, accepted ? "accept" : "reject");
         });
-        answer.start(50);
         QTest::mouseClick(content->findChild<QWidget *>("changeButton"), Qt::LeftButton);
-        QVERIFY(answered);
-        QTRY_VERIFY(popup.isVisible());
+        QVERIFY(popup.isVisible() && start == m->desktop);
         QCOMPARE(m->settings.sourceFolder(), accepted ? pictures : m->desktop);
     }
 
@@ -401,9 +383,6 @@ private slots:
         QTest::addColumn<bool>("open");
         QTest::addColumn<QString>("error");
         QTest::newRow("open") << true << QString();
-        QTest::newRow("hidden") << false << QString();
-        QTest::newRow("open, the folder unreadable")
-            << true << "Cannot list the source folder /a/b: Permission denied";
         QTest::newRow("hidden, the folder missing")
             << false << "Cannot list the source folder /x: No such file or directory";
     }
