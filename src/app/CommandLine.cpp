@@ -134,7 +134,9 @@ LaunchRequest parseLaunchArguments(const QStringList &arguments)
              {QLatin1String("--preview"), QLatin1String("--put-back")}) {
             if (arguments.indexOf(other, 1) > 0)
                 return {LaunchAction::UsageError,
-                        QStringLiteral("--headless and %1 cannot be used together.").arg(other)};
+                        QCoreApplication::translate("CommandLine",
+                                                    "--headless and %1 cannot be used together.")
+                            .arg(other)};
         }
         return {LaunchAction::Headless, {}};
     }
