@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -97,6 +98,22 @@ QStringList withoutQtOptions(const QStringList &arguments)
     return rest;
 }
 
+// The scheduler's switch, anywhere and whatever surrounds it; but a user who asked to see or undo
+// a run must never get one instead.
+std::optional<LaunchRequest> headlessRequest(const QStringList &arguments)
+{
+    if (!arguments.contains(QLatin1String("--headless")))
+        return std::nullopt;
+    for (const QLatin1String other : {QLatin1String("--preview"), QLatin1String("--put-back")}) {
+        if (arguments.indexOf(other, 1) > 0)
+            return LaunchRequest{LaunchAction::UsageError,
+                                 QCoreApplication::translate(
+                                     "CommandLine", "--headless and %1 cannot be used together.")
+                                     .arg(other)};
+    }
+    return LaunchRequest{LaunchAction::Headless, {}};
+}
+
 int runWithSettings(LaunchAction action, int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -127,19 +144,8 @@ QStringList argumentList(int argc, const char *const *argv)
 
 LaunchRequest parseLaunchArguments(const QStringList &arguments)
 {
-    // The scheduler's switch, anywhere and whatever surrounds it; but a user who asked to see
-    // or undo a run must never get one instead.
-    if (arguments.contains(QLatin1String("--headless"))) {
-        for (const QLatin1String other :
-             {QLatin1String("--preview"), QLatin1String("--put-back")}) {
-            if (arguments.indexOf(other, 1) > 0)
-                return {LaunchAction::UsageError,
-                        QCoreApplication::translate("CommandLine",
-                                                    "--headless and %1 cannot be used together.")
-                            .arg(other)};
-        }
-        return {LaunchAction::Headless, {}};
-    }
+    if (const std::optional<LaunchRequest> headless = headlessRequest(arguments))
+        return *headless;
     QCommandLineParser parser;
     for (const OptionRow &option : Options)
         parser.addOption(QCommandLineOption(option.names));
