@@ -12,8 +12,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -86,6 +84,9 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
     stack->addWidget(makeRunRow());
     stack->addWidget(makeDivider());
     stack->addWidget(makeFooter());
+    // Last in the keyboard's round, so that a panel which opens with the keyboard never has it
+    // on the close button.
+    setTabOrder(m_link, m_closeButton);
 
     connect(m_enabledSwitch, &ToggleSwitch::clicked, &m_model, &PanelModel::setEnabled);
     connect(m_launchSwitch, &ToggleSwitch::clicked, &m_model, &PanelModel::setLaunchAtLogin);
@@ -95,14 +96,11 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
     connect(&m_model, &PanelModel::permissionDeniedChanged, this, &ContentView::refresh);
     connect(&m_model, &PanelModel::runRecordChanged, this, &ContentView::refresh);
     connect(&m_model.settings(), &AppSettings::changed, this, &ContentView::refresh);
-
-    // A scheduled run records itself from another process while the panel may be open.
-    m_settingsWatcher = new QFileSystemWatcher(this);
-    connect(m_settingsWatcher, &QFileSystemWatcher::fileChanged, this,
-            &ContentView::onSettingsFileChanged);
-    connect(m_settingsWatcher, &QFileSystemWatcher::directoryChanged, this,
-            &ContentView::onSettingsFileChanged);
-    watchSettingsFile();
+    // A hidden panel reads everything again when it is shown.
+    connect(&m_model, &PanelModel::settingsFileChanged, this, [this] {
+        if (isVisible())
+            refresh();
+    });
 
     restyle();
     refresh();
@@ -115,30 +113,6 @@ ContentView::~ContentView()
     m_ageField->disconnect(this);
     disconnect(&m_model.settings(), nullptr, this, nullptr);
     disconnect(&m_model, nullptr, this, nullptr);
-    m_settingsWatcher->disconnect(this);
-}
-
-void ContentView::watchSettingsFile()
-{
-    // The file is replaced by a rename on every save, which ends a watch on the file itself; the
-    // folder's watch sees the new file arrive. Until the folder exists, its parent is watched.
-    const QFileInfo file(m_model.settings().filePath());
-    QStringList wanted{file.absoluteFilePath(), file.absolutePath()};
-    if (!file.dir().exists())
-        wanted.append(QFileInfo(file.absolutePath()).absolutePath());
-    const QStringList watched = m_settingsWatcher->files() + m_settingsWatcher->directories();
-    for (const QString &path : std::as_const(wanted)) {
-        if (!watched.contains(path) && QFileInfo::exists(path))
-            m_settingsWatcher->addPath(path);
-    }
-}
-
-void ContentView::onSettingsFileChanged()
-{
-    watchSettingsFile();
-    // A hidden panel reads everything again when it is shown.
-    if (isVisible())
-        refresh();
 }
 
 QWidget *ContentView::makeHeader()
@@ -148,10 +122,22 @@ QWidget *ContentView::makeHeader()
     m_headerIcon = new QLabel;
     m_title = new QLabel(QStringLiteral("Quillbrook"));
     m_title->setObjectName(QStringLiteral("title"));
+    m_closeButton = new TextButton(QStringLiteral("\u2715"));
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setAccessibleName(tr("Close"));
+    m_closeButton->setToolTip(tr("Close"));
+    m_closeButton->hide();
     row->addWidget(m_headerIcon);
     row->addWidget(m_title);
     row->addStretch(1);
+    row->addWidget(m_closeButton);
+    connect(m_closeButton, &TextButton::clicked, this, &ContentView::closeRequested);
     return header;
+}
+
+void ContentView::setCloseButtonVisible(bool visible)
+{
+    m_closeButton->setVisible(visible);
 }
 
 QFrame *ContentView::makeDivider()
@@ -413,6 +399,7 @@ void ContentView::restyle()
     m_runNowButton->setPalette(accent);
 
     PanelStyle::setTextColor(m_quitButton, secondary);
+    PanelStyle::setTextColor(m_closeButton, secondary);
     m_link->setFont(caption);
     PanelStyle::setTextColor(m_link, secondary);
 

@@ -9,7 +9,6 @@ class PanelModel;
 class PermissionNotice;
 class PreviewList;
 class QComboBox;
-class QFileSystemWatcher;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -38,6 +37,15 @@ public:
     /** Reads every setting and the panel state again and shows them. */
     void refresh();
 
+    /**
+     * A close button at the right of the header, for a panel in a window of its own that no
+     * outside click closes; it sends closeRequested(). Hidden until asked for.
+     */
+    void setCloseButtonVisible(bool visible);
+
+signals:
+    void closeRequested();
+
 protected:
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -62,15 +70,13 @@ private:
     void refreshAgeField(qint64 stored);
     void refreshStatusBlock(const AppSettings::Values &values);
     void fitHeight();
-    void watchSettingsFile();
-    void onSettingsFileChanged();
 
     PanelModel &m_model;
     bool m_restyling = false;
-    QFileSystemWatcher *m_settingsWatcher = nullptr;
 
     QLabel *m_headerIcon = nullptr;
     QLabel *m_title = nullptr;
+    TextButton *m_closeButton = nullptr;
     ToggleSwitch *m_enabledSwitch = nullptr;
     PermissionNotice *m_notice = nullptr;
     QComboBox *m_frequencyPicker = nullptr;

@@ -15,6 +15,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -64,8 +66,35 @@ PanelModel::PanelModel(AppSettings &settings, QObject *parent)
 PanelModel::PanelModel(AppSettings &settings, const Clock &clock, QObject *parent)
     : QObject(parent), m_settings(settings), m_clock(clock), m_folderChooser(chooseWithDialog),
       m_urlOpener([](const QUrl &url) { QDesktopServices::openUrl(url); }),
-      m_quitHandler([] { QCoreApplication::quit(); })
+      m_quitHandler([] { QCoreApplication::quit(); }),
+      m_settingsWatcher(new QFileSystemWatcher(this))
 {
+    connect(m_settingsWatcher, &QFileSystemWatcher::fileChanged, this,
+            &PanelModel::onSettingsFileChanged);
+    connect(m_settingsWatcher, &QFileSystemWatcher::directoryChanged, this,
+            &PanelModel::onSettingsFileChanged);
+    watchSettingsFile();
+}
+
+void PanelModel::onSettingsFileChanged()
+{
+    watchSettingsFile();
+    emit settingsFileChanged();
+}
+
+void PanelModel::watchSettingsFile()
+{
+    // The file is replaced by a rename on every save, which ends a watch on the file itself; the
+    // folder's watch sees the new file arrive. Until the folder exists, its parent is watched.
+    const QFileInfo file(m_settings.filePath());
+    QStringList wanted{file.absoluteFilePath(), file.absolutePath()};
+    if (!file.dir().exists())
+        wanted.append(QFileInfo(file.absolutePath()).absolutePath());
+    const QStringList watched = m_settingsWatcher->files() + m_settingsWatcher->directories();
+    for (const QString &path : std::as_const(wanted)) {
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            m_settingsWatcher->addPath(path);
+    }
 }
 
 void PanelModel::setEnabled(bool on)

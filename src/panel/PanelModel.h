@@ -16,6 +16,7 @@
 #include <tuple>
 
 class Clock;
+class QFileSystemWatcher;
 
 /** One row of the preview list: what a run started now would move. */
 struct PreviewRow
@@ -138,8 +139,15 @@ signals:
     void previewCountChanged();
     void runRecordChanged();
     void permissionDeniedChanged();
+    /**
+     * The settings file changed on disk, whoever wrote it: a scheduled run records itself from
+     * another process while the panel or the tray menu may be showing the old record.
+     */
+    void settingsFileChanged();
 
 private:
+    void onSettingsFileChanged();
+    void watchSettingsFile();
     void setPermissionDenied(bool denied);
     void applyScheduleNow();
     void readJournal();
@@ -158,4 +166,5 @@ private:
     QString m_firstFailure;
     QString m_putBackSummary;
     bool m_permissionDenied = false;
+    QFileSystemWatcher *m_settingsWatcher = nullptr;
 };
