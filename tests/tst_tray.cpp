@@ -1,22 +1,34 @@
 #include "TestSupport.h"
 
+#include "agent/AgentInstaller.h"
 #include "app/AppDelegate.h"
 #include "app/PanelPresentation.h"
 #include "app/PopupPlacement.h"
 #include "app/PopupToggle.h"
+#include "app/TrayMenu.h"
+#include "cleanup/ScreenshotCleanup.h"
 #include "panel/ContentView.h"
+#include "panel/PanelModel.h"
+#include "settings/AppSettings.h"
 
 #include <QApplication>
 
 using Action = PopupToggle::Action;
 using Times = QList<double>;
 
-// The tray's click rule, the panel's placement and presentation, and its window without a tray.
+// The tray's click rule and menu, the panel's placement and presentation, and the launch without
+// a tray.
 class TestTray : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        setLogSink([](const QString &) {});
+        m_home.emplace(); // before the shared settings are first made
+    }
+
     // Clicks on the icon, and the panel closing by itself (on an outside press, which a press
     // on the icon also is), in time order; a close at a click's time comes first.
     void toggleRule_data()
@@ -84,18 +96,75 @@ private slots:
               "compositorPlaced");
     }
 
-    void withoutTrayThePanelGetsAWindow()
+    // The menu mirrors the switch and offers put back only while a run's screenshots are in the
+    // Trash, whoever made the change: the menu itself, or another process (a scheduled run),
+    // seen through the settings file. Its "Enabled" is the panel's, so the schedule follows.
+    void trayMenuFollowsTheSettings_data()
     {
-        setLogSink([](const QString &) {});
-        for (int waitMs : {0, 1000}) { // started by the user; at login, the tray given a while
-            TestHome home;
-            AppDelegate delegate{std::chrono::milliseconds(waitMs)};
-            delegate.applicationDidFinishLaunching();
-            QCOMPARE(panels(), waitMs ? 0 : 1);
-            QTRY_COMPARE_WITH_TIMEOUT(panels(), 1, 10000);
-            delegate.togglePopover(); // nothing to act on: no second panel
-            QCOMPARE(panels(), 1);
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("switched on and run from the menu") << true;
+        QTest::newRow("switched on and run by another process") << false;
+    }
+    void trayMenuFollowsTheSettings()
+    {
+        QFETCH(bool, fromMenu);
+        TestHome home;
+        const QString desktop = home.home() + QStringLiteral("/Desktop");
+        QVERIFY(QDir().mkpath(desktop) &&
+                writeRaw(QFile::encodeName(desktop) + "/Screenshot 1.png"));
+        AppSettings settings(home.settingsFile(), home.home()),
+            other(home.settingsFile(), home.home());
+        settings.setSourceFolder(desktop);
+        FixedClock clock(double(QDateTime::currentSecsSinceEpoch()) + 10 * 86400.0);
+        FakeProgram tool(home.home() + QStringLiteral("/agentctl"));
+        PanelModel model(settings, clock);
+        model.setAgentContext({home.configHome() + QStringLiteral("/agents"), tool.path()});
+        TrayMenu menu(model);
+        const auto item = [&menu](const QString &text) {
+            const QList<QAction *> all = menu.actions();
+            return *std::find_if(all.begin(), all.end(),
+                                 [&](QAction *a) { return a->text() == text; });
+        };
+        QAction *enabled = item(QStringLiteral("Enabled")),
+                *putBack = item(QStringLiteral("Put Back Last Run"));
+        QVERIFY(!enabled->isChecked() && !putBack->isEnabled());
+        if (fromMenu) {
+            enabled->trigger();
+            item(QStringLiteral("Run Now"))->trigger();
+        } else {
+            other.setEnabled(true);
+            runCleanup(other, clock);
         }
+        QTRY_VERIFY(enabled->isChecked() && putBack->isEnabled());
+        QCOMPARE(tool.calls().size(), fromMenu ? 1 : 0);
+    }
+
+    // Without a tray the panel gets a window: at once when the user starts the app, after the
+    // tray's grace at login. Before that, the login item is brought in line with the setting.
+    void launchWithoutTray_data()
+    {
+        QTest::addColumn<int>("trayWaitMs");
+        QTest::addColumn<bool>("launchAtLogin");
+        QTest::newRow("started by the user, who wants it at login") << 0 << true;
+        QTest::newRow("started at login, no longer wanted there") << 1000 << false;
+    }
+    void launchWithoutTray()
+    {
+        QFETCH(int, trayWaitMs);
+        QFETCH(bool, launchAtLogin);
+        const QString entry =
+            m_home->configHome() + QStringLiteral("/autostart/quillbrook.desktop");
+        QFile::remove(entry); // the opposite of what the setting asks for
+        QVERIFY(launchAtLogin ||
+                (QDir().mkpath(QFileInfo(entry).path()) && writeRaw(QFile::encodeName(entry))));
+        AppSettings::shared().setLaunchAtLogin(launchAtLogin);
+        AppDelegate delegate{std::chrono::milliseconds(trayWaitMs)};
+        delegate.applicationDidFinishLaunching();
+        QCOMPARE(QFile::exists(entry), launchAtLogin);
+        QCOMPARE(panels(), trayWaitMs ? 0 : 1);
+        QTRY_COMPARE_WITH_TIMEOUT(panels(), 1, 10000);
+        delegate.togglePopover(); // nothing to act on: no second panel
+        QCOMPARE(panels(), 1);
     }
 
 private:
@@ -106,6 +175,8 @@ private:
             return w->isVisible() && w->findChild<ContentView *>();
         });
     }
+
+    std::optional<TestHome> m_home;
 };
 
 QTEST_MAIN(TestTray)

@@ -3,6 +3,7 @@
 #include "PanelPopup.h"
 #include "PanelPresentation.h"
 #include "PanelWindow.h"
+#include "TrayMenu.h"
 
 #include "cleanup/Clock.h"
 #include "panel/ContentView.h"
@@ -79,15 +80,22 @@ void AppDelegate::setupTrayItem()
     const PanelPresentation presentation =
         panelPresentation(QGuiApplication::platformName(), qEnvironmentVariable("XDG_SESSION_TYPE"),
                           qEnvironmentVariable("WAYLAND_DISPLAY"));
-    if (presentation == PanelPresentation::CompositorPlacedWindow)
+    if (presentation == PanelPresentation::CompositorPlacedWindow) {
         m_popover = std::make_unique<PanelWindow>(content);
-    else
+        // No click outside closes this window on desktops that move no focus on such a click.
+        content->setCloseButtonVisible(true);
+        connect(content, &ContentView::closeRequested, m_popover.get(), &QWidget::hide);
+    } else {
         m_popover = std::make_unique<PanelPopup>(content);
+    }
     connect(m_popover.get(), &PanelFrame::hidden, this, [this] { m_toggle.noteHidden(); });
 
+    m_menu = std::make_unique<TrayMenu>(*m_panelModel);
+    connect(m_menu.get(), &TrayMenu::openRequested, this, &AppDelegate::openPanel);
     m_statusItem = std::make_unique<QSystemTrayIcon>();
     m_statusItem->setIcon(PanelStyle::icon(QStringLiteral("user-trash")));
     m_statusItem->setToolTip(QStringLiteral("Quillbrook"));
+    m_statusItem->setContextMenu(m_menu.get());
     // Wired last, so that an activation always finds the popup in place.
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, &AppDelegate::onTrayActivated);
     m_statusItem->show();
@@ -128,14 +136,30 @@ void AppDelegate::togglePopover()
     case PopupToggle::Action::Hide:
         m_popover->hide();
         break;
-    case PopupToggle::Action::Show: {
-        QRect anchor = m_statusItem->geometry();
-        if (!anchor.isValid())
-            anchor = QRect(QCursor::pos(), QSize(1, 1));
-        m_popover->showAt(anchor);
+    case PopupToggle::Action::Show:
+        showPanel();
         break;
-    }
     case PopupToggle::Action::Nothing:
         break;
     }
+}
+
+void AppDelegate::openPanel()
+{
+    if (!m_statusItem || !m_popover)
+        return;
+    if (!m_popover->isVisible()) {
+        showPanel();
+        return;
+    }
+    m_popover->raise();
+    m_popover->activateWindow();
+}
+
+void AppDelegate::showPanel()
+{
+    QRect anchor = m_statusItem->geometry();
+    if (!anchor.isValid())
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    m_popover->showAt(anchor);
 }

@@ -12,6 +12,7 @@ class ContentView;
 class PanelModel;
 class PanelFrame;
 class QWidget;
+class TrayMenu;
 
 /**
  * Owns what the tray process shows for its whole life and runs the interactive launch sequence.
@@ -38,6 +39,9 @@ public:
      */
     void togglePopover();
 
+    /** The menu's "Open Quillbrook": shows the panel, or gives it the keyboard when shown. */
+    void openPanel();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -46,11 +50,14 @@ private:
     void setupTrayItem();
     void setupWindowWithoutTray();
     void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void showPanel();
 
     // Declared before the windows so that it outlives the panel that refers to it.
     std::unique_ptr<PanelModel> m_panelModel;
     std::unique_ptr<PanelFrame> m_popover;
     std::unique_ptr<QWidget> m_window;
+    // The tray item does not own its menu: the menu outlives it.
+    std::unique_ptr<TrayMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     PopupToggle m_toggle;
     std::chrono::milliseconds m_trayWait;

@@ -58,7 +58,11 @@ int runInteractive(int argc, char **argv)
 
     // An accessory app: windows closing never ends it, only "Quit" (or the session) does.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The name is the X11 class and the tray item's title; the desktop entry names the class
+    // (StartupWMClass). The entry's id is the Wayland app id, by which shells show our name and
+    // icon for the panel's window.
     QApplication::setApplicationName(QStringLiteral("Quillbrook"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLBROOK_APP_ID));
 
     // Started at login, the app often comes up before the desktop's tray does: give the tray a
     // moment before falling back to a window, which would otherwise open at every login.
