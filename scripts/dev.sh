@@ -23,11 +23,14 @@ build="$root/build"
 packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plugins qt6-wayland
     fonts-dejavu-core)
 # What the tests drive: the Trash and scheduler tools, the freedesktop.org and Debian checkers,
-# an X server with a tray and a Wayland compositor with a bar, and screenshot and input tools.
+# an X server with a tray, a Wayland compositor with a bar, GNOME Shell with its AppIndicator
+# extension, KDE Plasma, and screenshot and input tools.
 if [ "$mode" != run ]; then
     packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file lintian
         man-db xvfb trayer xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin
-        sway waybar wtype grim jq pkg-config libwayland-dev wayland-protocols util-linux)
+        sway waybar wtype grim jq pkg-config libwayland-dev wayland-protocols util-linux
+        gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
+        kactivitymanagerd kded5 qtwayland5 libkf5service-bin plasma-wayland-protocols python3-gi)
 fi
 if [ "$mode" = sanitize ]; then
     packages+=(clang-14 libclang-rt-14-dev)

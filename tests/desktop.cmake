@@ -9,8 +9,9 @@ add_test(NAME x11_e2e
         $<TARGET_FILE:quillbrook> $<TARGET_FILE:quillbrook_ui_probe> ${CMAKE_BINARY_DIR}/x11-e2e)
 set_tests_properties(x11_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 
-# A headless compositor's seat has no pointer: this client gives it one. Without the Wayland
-# client library or its code generator the Wayland test skips, and nothing else is missing.
+# Headless compositors have no input devices: two small clients give them some, through wlroots'
+# virtual pointer (sway) and KWin's fake input. Without the Wayland client library or its code
+# generator the Wayland tests skip, and nothing else is missing.
 find_package(PkgConfig QUIET)
 find_program(WAYLAND_SCANNER wayland-scanner)
 if(PKG_CONFIG_FOUND AND WAYLAND_SCANNER)
@@ -18,20 +19,39 @@ if(PKG_CONFIG_FOUND AND WAYLAND_SCANNER)
 endif()
 if(WAYLAND_CLIENT_FOUND)
     enable_language(C)
-    set(protocol ${CMAKE_CURRENT_SOURCE_DIR}/e2e/virtual-pointer-v1.xml)
-    set(generated ${CMAKE_CURRENT_BINARY_DIR}/virtual-pointer-v1)
+endif()
+find_package(PlasmaWaylandProtocols QUIET)
+# wayland_client(<target> <source> <protocol xml>): sets <target>_path to the built client.
+function(wayland_client target source protocol)
+    if(NOT WAYLAND_CLIENT_FOUND OR NOT EXISTS ${protocol})
+        return()
+    endif()
+    get_filename_component(name ${protocol} NAME_WE)
+    set(generated ${CMAKE_CURRENT_BINARY_DIR}/${name})
     add_custom_command(OUTPUT ${generated}-client.h ${generated}-protocol.c
         COMMAND ${WAYLAND_SCANNER} client-header ${protocol} ${generated}-client.h
         COMMAND ${WAYLAND_SCANNER} private-code ${protocol} ${generated}-protocol.c
         DEPENDS ${protocol})
-    add_executable(quillbrook_virtual_pointer e2e/VirtualPointer.c ${generated}-protocol.c ${generated}-client.h)
-    target_include_directories(quillbrook_virtual_pointer PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
-    target_link_libraries(quillbrook_virtual_pointer PRIVATE PkgConfig::WAYLAND_CLIENT)
-    set_target_properties(quillbrook_virtual_pointer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    set(virtual_pointer $<TARGET_FILE:quillbrook_virtual_pointer>)
-endif()
+    add_executable(${target} ${source} ${generated}-protocol.c ${generated}-client.h)
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+    target_link_libraries(${target} PRIVATE PkgConfig::WAYLAND_CLIENT)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set(${target}_path $<TARGET_FILE:${target}> PARENT_SCOPE)
+endfunction()
+wayland_client(quillbrook_virtual_pointer e2e/VirtualPointer.c
+    ${CMAKE_CURRENT_SOURCE_DIR}/e2e/virtual-pointer-v1.xml)
+wayland_client(quillbrook_fake_input e2e/FakeInput.c
+    "${PLASMA_WAYLAND_PROTOCOLS_DIR}/fake-input.xml")
 
 add_test(NAME wayland_e2e
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/wayland_e2e.sh
-        $<TARGET_FILE:quillbrook> ${CMAKE_BINARY_DIR}/wayland-e2e "${virtual_pointer}")
-set_tests_properties(wayland_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+        $<TARGET_FILE:quillbrook> ${CMAKE_BINARY_DIR}/wayland-e2e "${quillbrook_virtual_pointer_path}")
+# The two big shells, each started headless; one at a time, as each wants both cores to start.
+add_test(NAME gnome_e2e
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/gnome_e2e.sh
+        $<TARGET_FILE:quillbrook> ${CMAKE_BINARY_DIR}/gnome-e2e)
+add_test(NAME kde_e2e
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/kde_e2e.sh
+        $<TARGET_FILE:quillbrook> ${CMAKE_BINARY_DIR}/kde-e2e "${quillbrook_fake_input_path}")
+set_tests_properties(wayland_e2e gnome_e2e kde_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+set_tests_properties(gnome_e2e kde_e2e PROPERTIES RESOURCE_LOCK desktop_shell)

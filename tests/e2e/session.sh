@@ -1,16 +1,18 @@
 # Sourced by the end-to-end scripts: a work folder, child processes ended on exit, progress and
-# failure reports, polling, the app's clean environment, and a display of their own (an X server
-# or a headless Wayland compositor). Set `e2e_name` (the prefix of the files in <out>) and `out`.
+# failure reports, polling, the app's clean environment, a session of an ordinary user, the app
+# installed as a desktop sees it, and a display of their own (an X server or a headless Wayland
+# compositor). Set `e2e_name` (the prefix of the files in <out>) and `out`.
 
 work=$(mktemp -d)
 pids=()
 cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}"; done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null; done
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 step() { echo "-- $*"; }
+skip() { echo "SKIP: $*"; exit 77; }
 # screenshot <png>: the whole screen of whichever display this session started.
 screenshot() { if [ -n "${WAYLAND_DISPLAY:-}" ]; then grim "$1"; else import -window root "$1"; fi; }
 fail() {
@@ -30,6 +32,84 @@ wait_for() {
         [ $SECONDS -lt $deadline ] || return 1
         sleep 0.1
     done
+}
+
+# user_session <script> <arguments...>: runs the script again, unless this is that run, as an
+# ordinary user's session: as nobody when root (the compositors refuse root), on a session bus of
+# its own, without a desktop's accessibility bus; GSETTINGS_BACKEND defaults to memory.
+user_session() {
+    [ -n "${QUILLBROOK_E2E_USER_SESSION:-}" ] && return 0
+    local as_user=()
+    if [ "$(id -u)" -eq 0 ]; then
+        command -v setpriv >/dev/null || skip "running as root and setpriv is not installed"
+        as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chown nobody "$out"
+    fi
+    rm -rf "$work" # exec leaves no exit trap behind
+    QUILLBROOK_E2E_USER_SESSION=1 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory} \
+        exec "${as_user[@]}" dbus-run-session -- bash "$@"
+}
+
+# desktop_session <desktop>: make_home, with the app, its desktop entry and icons installed under
+# $prefix as `cmake --install` lays them out and that prefix first in PATH (the entry's TryExec)
+# and XDG_DATA_DIRS, so that the shell matches the app's windows to the entry; the shell started
+# next, and the app ($app, now the installed copy), live in that HOME in a Wayland session of
+# <desktop>.
+desktop_session() {
+    make_home
+    local source icons=$work/prefix/share/icons/hicolor/scalable/apps
+    source=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+    prefix=$work/prefix
+    install -D "$app" "$prefix/bin/quillbrook"
+    install -Dm644 -t "$prefix/share/applications" "$source/data/org.quillbrook.Quillbrook.desktop"
+    install -Dm644 "$source/src/panel/icons/quillbrook.svg" "$icons/org.quillbrook.Quillbrook.svg"
+    install -Dm644 "$source/src/panel/icons/quillbrook-symbolic.svg" \
+        "$icons/org.quillbrook.Quillbrook-symbolic.svg"
+    app=$prefix/bin/quillbrook
+    export PATH=$prefix/bin:$PATH XDG_DATA_DIRS=$prefix/share:/usr/local/share:/usr/share \
+        HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share \
+        XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$work/runtime XDG_SESSION_TYPE=wayland \
+        XDG_CURRENT_DESKTOP=$1
+}
+# run_session_app: the app as that session starts it, no GUI platform forced.
+run_session_app() {
+    run_app "$out/$e2e_name-quillbrook.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
+        XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP="$XDG_CURRENT_DESKTOP" \
+        XDG_DATA_DIRS="$XDG_DATA_DIRS" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
+}
+
+# call <service> <object> <interface.method> <arguments...>: a call on the session bus; a reply
+# of one string is printed bare.
+call() {
+    gdbus call --session --dest "$1" --object-path "$2" --method "$3" "${@:4}" 2>/dev/null |
+        sed -E "s/^\('(.*)',\)$/\1/"
+}
+# watcher <property>: a property of the tray host's StatusNotifierWatcher.
+watcher() {
+    call org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
+        org.kde.StatusNotifierWatcher "$1"
+}
+
+# The panel among `windows` (a function of the script: one JSON object a line, with title, x, y,
+# w, h, focus and app).
+panel() { windows | jq -c 'select(.title == "Quillbrook")'; }
+panel_gone() { local all; all=$(windows) && [ -z "$(jq -c 'select(.title == "Quillbrook")' <<<"$all")" ]; }
+# opened <how>: waits until the panel is there and focused, then checks that it lies wholly on the
+# screen (`screen`: width height) and belongs to the desktop entry `entry`; sets x, y, w and h.
+opened() {
+    wait_for 5 eval '[ "$(panel | jq .focus)" = true ]' || fail "$1 did not open the focused panel"
+    local id
+    read -r x y w h id <<<"$(panel | jq -r '"\(.x) \(.y) \(.w) \(.h) \(.app)"')"
+    step "panel at $x,$y size ${w}x$h, application $id"
+    [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "${screen[0]}" ] &&
+        [ $((y + h)) -le "${screen[1]}" ] || fail "the panel leaves the screen"
+    [ "$id" = "$entry" ] || fail "the window belongs to $id, not our desktop entry"
+}
+
+# quits <how>: the app ends, and with status 0.
+quits() {
+    wait_for 5 ended "$app_pid" || fail "$1 did not end the app"
+    wait "$app_pid" || fail "the app ended with status $? after $1"
 }
 
 # A temporary HOME with a Desktop of screenshots and a zero-hour age limit, so that files made a
@@ -62,6 +142,13 @@ run_app() {
 
 # A process that ended stays a zombie until it is waited for.
 ended() { [[ $(ps -o stat= -p "$1") =~ ^(Z|$) ]]; }
+
+# trashed: "Run Now" took the three screenshots of make_home into the Trash, each with its info
+# file, and left the other entries.
+trashed() {
+    [ "$(ls "$home/Desktop")" = $'holiday.png\nnotes.txt' ] &&
+        [ "$(ls "$home/.local/share/Trash/info" 2>/dev/null | grep -c '^Screen.*\.trashinfo$')" = 3 ]
+}
 
 # An X server on a display number it picks itself, exported as DISPLAY. -noreset: otherwise it
 # resets each time its last client leaves, and a client that connects during the reset is refused.

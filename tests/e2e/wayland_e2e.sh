@@ -11,31 +11,18 @@ set -uo pipefail
 
 usage="usage: wayland_e2e.sh <quillbrook> <output dir> <virtual pointer client>"
 app=$(realpath "${1:?$usage}") out=${2:?$usage} pointer=${3:-}
-skip() { echo "SKIP: $*"; exit 77; }
-
-if [ -z "${QUILLBROOK_E2E_USER_SESSION:-}" ]; then
-    [ -x "$pointer" ] || skip "no virtual pointer client (needs libwayland-dev and wayland-scanner when configuring)"
-    for tool in sway swaymsg waybar wtype grim jq gdbus dbus-run-session; do
-        command -v "$tool" >/dev/null ||
-            skip "$tool is not installed (packages sway waybar wtype grim jq libglib2.0-bin dbus-daemon qt6-wayland)"
-    done
-    compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
-        skip "Qt's Wayland platform plugin is not installed (package qt6-wayland)"
-    mkdir -p "$out" && out=$(realpath "$out")
-    # sway refuses to run as root: run the whole session as nobody, on a private session bus.
-    as_user=()
-    if [ "$(id -u)" -eq 0 ]; then
-        command -v setpriv >/dev/null || skip "running as root and setpriv is not installed"
-        as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-        chown nobody "$out"
-    fi
-    # Without a desktop's accessibility bus and settings store, which the bus would start.
-    QUILLBROOK_E2E_USER_SESSION=1 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory exec "${as_user[@]}" \
-        dbus-run-session -- bash "$0" "$app" "$out" "$(realpath "$pointer")"
-fi
-
+mkdir -p "$out" && out=$(realpath "$out")
 e2e_name=wayland-e2e
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+
+[ -x "$pointer" ] || skip "no virtual pointer client (needs libwayland-dev and wayland-scanner when configuring)"
+for tool in sway swaymsg waybar wtype grim jq gdbus dbus-run-session; do
+    command -v "$tool" >/dev/null ||
+        skip "$tool is not installed (packages sway waybar wtype grim jq libglib2.0-bin dbus-daemon qt6-wayland)"
+done
+compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
+    skip "Qt's Wayland platform plugin is not installed (package qt6-wayland)"
+user_session "$0" "$app" "$out" "$(realpath "$pointer")"
 make_home
 cat >"$work/sway.conf" <<CONF
 output HEADLESS-1 resolution 1024x768 position 0 0

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The interactive road on a real X server: Xvfb, Debian's trayer as the XEmbed tray host, the
 # real quillbrook in a temporary HOME, and xdotool clicking like a user. Checks that the icon
-# docks, that a click opens the 320-wide panel below it, that a second click and a click outside
-# close it, that "Preview" shows the "Would trash now:" line, that the autostart entry is written
-# at start, and that without a tray host the panel comes up in its own window titled "Quillbrook"
-# whose "Quit" ends the app. Screenshots and logs go into <output dir>.
+# docks, that a click opens the 320-wide panel below it, without a close button and with the
+# desktop entry's class, that a second click and a click outside close it, that a right click
+# shows the tray menu, that "Preview" shows the "Would trash now:" line, that the autostart entry
+# is written at start, and that without a tray host the panel comes up in its own window titled
+# "Quillbrook" whose "Quit" ends the app. Screenshots and logs go into <output dir>.
 # The panel's widgets are not X windows: UiStateProbe (preloaded) reports where they are.
 # Usage: x11_e2e.sh <quillbrook> <ui-state probe library> <output dir>
 # Exits 77 (skipped) when one of the X tools is not installed.
@@ -14,7 +15,7 @@ usage="usage: x11_e2e.sh <quillbrook> <probe library> <output dir>"
 app=$(realpath "${1:?$usage}") probe=$(realpath "${2:?$usage}") out=${3:?$usage}
 mkdir -p "$out" && out=$(realpath "$out")
 
-for tool in Xvfb trayer xdotool xwininfo import; do
+for tool in Xvfb trayer xdotool xwininfo xprop import; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (packages xvfb" \
         "trayer xdotool x11-utils imagemagick)"; exit 77; }
 done
@@ -88,8 +89,14 @@ step "first click on the icon opens the panel, 320 wide, under the icon, on the 
 click_icon
 wait_for 5 popup_shown || fail "the panel did not open on a click on the icon"
 wait_for 5 shown previewButton || fail "the probe does not see the panel"
-read -r x y w h <<<"$(geometry "$(window_of_width 320)")"
+hidden closeButton || fail "the popup, which any click outside closes, shows a close button"
+popup_id=$(window_of_width 320)
+read -r x y w h <<<"$(geometry "$popup_id")"
 step "panel at $x,$y size ${w}x$h"
+# Desktops tie X11 windows to their entry by the class.
+class=$(xprop -id "$popup_id" WM_CLASS | sed -E 's/.*, "(.*)"$/\1/')
+grep -qx "StartupWMClass=$class" "$(dirname "${BASH_SOURCE[0]}")/../../data/org.quillbrook.Quillbrook.desktop" ||
+    fail "the desktop entry does not name the window's class $class"
 centre=$((icon_x + icon_w / 2))
 [ "$y" -ge $((icon_y + icon_h - 1)) ] && [ "$y" -le $((icon_y + icon_h + 16)) ] ||
     fail "panel top $y is not just below the icon (bottom $((icon_y + icon_h)))"
@@ -110,6 +117,12 @@ sleep 0.6
 xdotool mousemove 150 600 click 1
 wait_for 5 popup_gone || fail "a click outside did not close the panel"
 sleep 0.6
+
+step "a right click on the icon shows the tray menu, Escape closes it"
+xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 3
+wait_for 5 shown trayMenu || fail "a right click on the icon showed no menu"
+xdotool key Escape
+wait_for 5 hidden trayMenu || fail "Escape did not close the menu"
 
 step "\"Preview\" shows the \"Would trash now:\" line"
 click_icon
@@ -143,7 +156,6 @@ screenshot "$out/x11-e2e-window.png"
 
 step "\"Quit\" in the window ends the app"
 click_widget quitButton
-wait_for 5 ended "$app_pid" || fail "Quit did not end the app"
-wait "$app_pid" || fail "the app ended with status $? after Quit"
+quits Quit
 
 echo "X11 end-to-end: all checks passed; screenshots in $out"

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The tray app on KDE Plasma 5 (Wayland): KWin on a virtual output with plasmashell and its tray,
+# quillbrook installed with its desktop entry and started as a Wayland session starts it, and
+# KWin's fake input. Checks that the icon reaches the tray; that a click on it opens the panel,
+# three times, active, on the output and tied to our desktop entry; that a click on the icon,
+# Escape and the close button close it; that a right click shows the menu, whose "Run Now" and
+# "Quit" work. Screenshots and logs go into <output dir>.
+# Usage: kde_e2e.sh <quillbrook> <output dir> <fake input client>; exits 77 (skipped) when a part
+# of Plasma is missing or cannot run.
+set -uo pipefail
+
+usage="usage: kde_e2e.sh <quillbrook> <output dir> <fake input client>"
+app=$(realpath "${1:?$usage}") out=${2:?$usage} input=${3:-}
+mkdir -p "$out" && out=$(realpath "$out")
+e2e_name=kde-e2e
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+
+[ -x "$input" ] || skip "no fake input client (needs libwayland-dev, wayland-scanner and plasma-wayland-protocols)"
+activities=$(compgen -G '/usr/lib/*/libexec/kactivitymanagerd' | head -n 1)
+for tool in kwin_wayland plasmashell kded5 kbuildsycoca5 "$activities" gdbus jq dbus-run-session; do
+    command -v "$tool" >/dev/null || skip "${tool:-kactivitymanagerd} is not installed (packages kwin-wayland" \
+        "plasma-workspace plasma-desktop kactivitymanagerd kded5 libkf5service-bin libglib2.0-bin jq)"
+done
+/usr/bin/python3 -c 'import gi' 2>/dev/null || skip "python3-gi is not installed"
+user_session "$0" "$app" "$out" "$(realpath "$input")"
+
+desktop_session KDE
+export KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 WAYLAND_DISPLAY=kde-e2e
+printf '[KDE]\nAnimationDurationFactor=0\n' >"$XDG_CONFIG_HOME/kdeglobals"
+# Screenshots through KWin's older call, which says where it saved them, aloud unless told not to.
+printf '[Event/notification]\nAction=\n' >"$XDG_CONFIG_HOME/plasma_workspace.notifyrc"
+# KWin offers its fake input only to a program an entry names by exact path.
+mkdir -p "$XDG_DATA_HOME/applications"
+printf '[Desktop Entry]\nType=Application\nName=Input\nExec=%s\nNoDisplay=true\n%s\n' "$input" \
+    X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input >"$XDG_DATA_HOME/applications/e2e-input.desktop"
+kbuildsycoca5 >"$out/kde-e2e-sycoca.log" 2>&1
+# A copy, without the file capability that a container refuses to run.
+cp "$(command -v kwin_wayland)" "$work/kwin_wayland"
+KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$work/kwin_wayland" --virtual --width 1280 --height 800 \
+    --no-lockscreen --socket kde-e2e >"$out/kde-e2e-kwin.log" 2>&1 &
+kwin_pid=$!
+pids+=($kwin_pid)
+wait_for 15 test -S "$XDG_RUNTIME_DIR/kde-e2e" ||
+    { ended $kwin_pid && skip "KWin cannot run here: $(tail -n 3 "$out/kde-e2e-kwin.log")"; fail "KWin did not start"; }
+# KWin and Plasma greet the splash screen; without this stand-in the bus would start a waiter for
+# it that outlives the test.
+/usr/bin/python3 -c 'from gi.repository import Gio, GLib
+Gio.bus_own_name(Gio.BusType.SESSION, "org.kde.KSplash", 0, None, None, None)
+GLib.MainLoop().run()' &
+pids+=($!)
+for part in "$activities" kded5 plasmashell; do
+    QT_QPA_PLATFORM=wayland "$part" >"$out/kde-e2e-$(basename "$part").log" 2>&1 &
+    pids+=($!)
+done
+screen=(1280 800) entry=org.quillbrook.Quillbrook
+
+# tray: the system tray in the panel at the bottom, "x y height" on the output.
+tray() {
+    call org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript 'const p = panels()[0],
+        t = p && p.widgets("org.kde.plasma.systemtray")[0], g = t && t.geometry;
+        if (g && g.width > 0) print([g.x, 800 - p.height + g.y, g.height].map(Math.round).join(" "))'
+}
+screenshot() {
+    local shot
+    shot=$(call org.kde.KWin /Screenshot org.kde.kwin.Screenshot.screenshotFullscreen false) &&
+        mv "$shot" "$1"
+}
+# windows: the windows and popups, from a KWin script that prints them into KWin's log.
+windows() {
+    local log=$out/kde-e2e-kwin.log seen id
+    seen=$(grep -c '^js: E2E ' "$log")
+    id=$(call org.kde.KWin /Scripting org.kde.kwin.Scripting.loadScript \
+        "$(dirname "${BASH_SOURCE[0]}")/kde-windows.js" e2e | tr -dc 0-9)
+    call org.kde.KWin "/$id" org.kde.kwin.Script.run >/dev/null
+    wait_for 3 eval '[ "$(grep -c "^js: E2E " "$log")" -gt "$seen" ]' || return 1
+    call org.kde.KWin /Scripting org.kde.kwin.Scripting.unloadScript e2e >/dev/null
+    grep '^js: E2E ' "$log" | tail -n 1 | cut -d' ' -f3- | jq -c '.[]'
+}
+menu_shown() { windows | grep -q '"popup":true'; }
+input() { "$fake_input" "$@" || fail "no fake input"; }
+fake_input=$input
+click_icon() { input click "${icon[@]}" "${1:-left}"; }
+
+wait_for 40 eval 'watcher IsStatusNotifierHostRegistered | grep -q true && [ -n "$(tray)" ]' ||
+    fail "Plasma's panel and tray did not come up"
+step "Plasma $(plasmashell --version 2>/dev/null | cut -d' ' -f2) is up"
+
+step "the icon reaches the tray"
+run_session_app
+wait_for 15 eval 'watcher RegisteredStatusNotifierItems | grep -q Item' || fail "no item in Plasma's tray"
+# Ours comes first in the tray, which grows to the left as it arrives: wait until it settles.
+wait_for 10 eval 'place=$(tray); sleep 0.5; [ -n "$place" ] && [ "$place" = "$(tray)" ]' ||
+    fail "the tray does not settle"
+read -r tray_x tray_y tray_h <<<"$place"
+icon=($((tray_x + tray_h / 2)) $((tray_y + tray_h / 2)))
+screenshot "$out/kde-e2e-tray.png"
+
+step "a click on the icon at ${icon[0]},${icon[1]} opens the panel, a second one closes it"
+click_icon
+opened "a click on the icon"
+step "a task bar entry of its own: $(panel | jq '.skipTaskbar | not')"
+screenshot "$out/kde-e2e-panel.png"
+click_icon
+wait_for 5 panel_gone || fail "a click on the icon did not close the panel"
+
+step "opened again, Escape closes it"
+sleep 0.5 # past the guard against a click reopening the panel it has just closed
+click_icon
+opened "a second click on the icon"
+input key 1
+wait_for 5 panel_gone || fail "Escape did not close the panel"
+
+step "opened a third time, its close button closes it"
+sleep 0.5
+click_icon
+opened "a third click on the icon"
+input click $((x + w - 22)) $((y + 24)) left # the header's right end
+wait_for 5 panel_gone || fail "the close button did not close the panel"
+
+# Keys in the menu: 108 down, 103 up, 28 Enter.
+step "a right click shows the menu, whose second item, \"Run Now\", moves the old screenshots into the Trash"
+click_icon right
+wait_for 5 menu_shown || fail "a right click on the icon showed no menu"
+sleep 0.3
+screenshot "$out/kde-e2e-menu.png"
+input key 108 key 108 key 28
+wait_for 5 trashed || fail "Run Now did not move the screenshots into the Trash: $(ls "$home/Desktop")"
+
+step "its last item, \"Quit\", ends the app"
+click_icon right
+wait_for 5 menu_shown || fail "a right click on the icon showed no menu"
+sleep 0.3
+screenshot "$out/kde-e2e-menu-after-run.png"
+input key 103 key 28
+quits "the menu's last item"
+
+echo "KDE end-to-end: all checks passed; screenshots in $out"
