@@ -120,17 +120,13 @@ private slots:
         PanelModel model(settings, clock);
         model.setAgentContext({home.configHome() + QStringLiteral("/agents"), tool.path()});
         TrayMenu menu(model);
-        const auto item = [&menu](const QString &text) {
-            const QList<QAction *> all = menu.actions();
-            return *std::find_if(all.begin(), all.end(),
-                                 [&](QAction *a) { return a->text() == text; });
-        };
-        QAction *enabled = item(QStringLiteral("Enabled")),
-                *putBack = item(QStringLiteral("Put Back Last Run"));
+        const QList<QAction *> items =
+            menu.actions(); // Open, Run Now, Put Back, -, Enabled, -, Quit
+        QAction *runNow = items.at(1), *putBack = items.at(2), *enabled = items.at(4);
         QVERIFY(!enabled->isChecked() && !putBack->isEnabled());
         if (fromMenu) {
             enabled->trigger();
-            item(QStringLiteral("Run Now"))->trigger();
+            runNow->trigger();
         } else {
             other.setEnabled(true);
             runCleanup(other, clock);

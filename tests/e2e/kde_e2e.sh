@@ -1,28 +1,25 @@
 #!/usr/bin/env bash
-# The tray app on KDE Plasma 5 (Wayland): KWin on a virtual output with plasmashell and its tray,
-# quillbrook installed with its desktop entry and started as a Wayland session starts it, and
-# KWin's fake input. Checks that the icon reaches the tray; that a click on it opens the panel,
-# three times, active, on the output and tied to our desktop entry; that a click on the icon,
-# Escape and the close button close it; that a right click shows the menu, whose "Run Now" and
-# "Quit" work. Screenshots and logs go into <output dir>.
+# The tray app on KDE Plasma 5 (Wayland): KWin on a virtual output with plasmashell, the app
+# installed with its desktop entry, driven by KWin's fake input: the icon, the panel opened three
+# times and closed three ways, the menu's "Run Now" and "Quit".
 # Usage: kde_e2e.sh <quillbrook> <output dir> <fake input client>; exits 77 (skipped) when a part
 # of Plasma is missing or cannot run.
 set -uo pipefail
 
 usage="usage: kde_e2e.sh <quillbrook> <output dir> <fake input client>"
-app=$(realpath "${1:?$usage}") out=${2:?$usage} input=${3:-}
+app=$(realpath "${1:?$usage}") out=${2:?$usage} fake_input=${3:-}
 mkdir -p "$out" && out=$(realpath "$out")
 e2e_name=kde-e2e
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 
-[ -x "$input" ] || skip "no fake input client (needs libwayland-dev, wayland-scanner and plasma-wayland-protocols)"
+[ -x "$fake_input" ] || skip "no fake input client (needs libwayland-dev and plasma-wayland-protocols)"
 activities=$(compgen -G '/usr/lib/*/libexec/kactivitymanagerd' | head -n 1)
-for tool in kwin_wayland plasmashell kded5 kbuildsycoca5 "$activities" gdbus jq dbus-run-session; do
-    command -v "$tool" >/dev/null || skip "${tool:-kactivitymanagerd} is not installed (packages kwin-wayland" \
-        "plasma-workspace plasma-desktop kactivitymanagerd kded5 libkf5service-bin libglib2.0-bin jq)"
+for tool in kwin_wayland plasmashell kded5 kbuildsycoca5 "$activities"; do
+    command -v "$tool" >/dev/null || skip "needs packages kwin-wayland plasma-workspace plasma-desktop" \
+        "kactivitymanagerd kded5 libkf5service-bin"
 done
-/usr/bin/python3 -c 'import gi' 2>/dev/null || skip "python3-gi is not installed"
-user_session "$0" "$app" "$out" "$(realpath "$input")"
+/usr/bin/python3 -c 'import gi' 2>/dev/null || skip "needs package python3-gi"
+user_session "$0" "$app" "$out" "$(realpath "$fake_input")"
 
 desktop_session KDE
 export KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 WAYLAND_DISPLAY=kde-e2e
@@ -31,7 +28,7 @@ printf '[KDE]\nAnimationDurationFactor=0\n' >"$XDG_CONFIG_HOME/kdeglobals"
 printf '[Event/notification]\nAction=\n' >"$XDG_CONFIG_HOME/plasma_workspace.notifyrc"
 # KWin offers its fake input only to a program an entry names by exact path.
 mkdir -p "$XDG_DATA_HOME/applications"
-printf '[Desktop Entry]\nType=Application\nName=Input\nExec=%s\nNoDisplay=true\n%s\n' "$input" \
+printf '[Desktop Entry]\nType=Application\nName=Input\nExec=%s\nNoDisplay=true\n%s\n' "$fake_input" \
     X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input >"$XDG_DATA_HOME/applications/e2e-input.desktop"
 kbuildsycoca5 >"$out/kde-e2e-sycoca.log" 2>&1
 # A copy, without the file capability that a container refuses to run.
@@ -78,7 +75,6 @@ windows() {
 }
 menu_shown() { windows | grep -q '"popup":true'; }
 input() { "$fake_input" "$@" || fail "no fake input"; }
-fake_input=$input
 click_icon() { input click "${icon[@]}" "${1:-left}"; }
 
 wait_for 40 eval 'watcher IsStatusNotifierHostRegistered | grep -q true && [ -n "$(tray)" ]' ||

@@ -50,16 +50,13 @@ user_session() {
         exec "${as_user[@]}" dbus-run-session -- bash "$@"
 }
 
-# desktop_session <desktop>: make_home, with the app, its desktop entry and icons installed under
-# $prefix as `cmake --install` lays them out and that prefix first in PATH (the entry's TryExec)
-# and XDG_DATA_DIRS, so that the shell matches the app's windows to the entry; the shell started
-# next, and the app ($app, now the installed copy), live in that HOME in a Wayland session of
-# <desktop>.
+# desktop_session <desktop>: make_home, and a Wayland session of <desktop> living in it, with the
+# app ($app from now on) installed as `cmake --install` would, first in PATH (the desktop entry's
+# TryExec) and XDG_DATA_DIRS, so that the shell matches the app's windows to the entry.
 desktop_session() {
     make_home
-    local source icons=$work/prefix/share/icons/hicolor/scalable/apps
+    local source prefix=$work/prefix icons=$work/prefix/share/icons/hicolor/scalable/apps
     source=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-    prefix=$work/prefix
     install -D "$app" "$prefix/bin/quillbrook"
     install -Dm644 -t "$prefix/share/applications" "$source/data/org.quillbrook.Quillbrook.desktop"
     install -Dm644 "$source/src/panel/icons/quillbrook.svg" "$icons/org.quillbrook.Quillbrook.svg"
@@ -90,8 +87,7 @@ watcher() {
         org.kde.StatusNotifierWatcher "$1"
 }
 
-# The panel among `windows` (a function of the script: one JSON object a line, with title, x, y,
-# w, h, focus and app).
+# The panel among `windows` (the script's: a JSON object a line, with title, x, y, w, h, focus, app).
 panel() { windows | jq -c 'select(.title == "Quillbrook")'; }
 panel_gone() { local all; all=$(windows) && [ -z "$(jq -c 'select(.title == "Quillbrook")' <<<"$all")" ]; }
 # opened <how>: waits until the panel is there and focused, then checks that it lies wholly on the

@@ -64,9 +64,7 @@ swaymsg -q "[pid=$other_pid] floating enable, move position 16 330" || fail "can
 step "the icon reaches waybar's tray"
 run_app "$out/wayland-e2e-quillbrook.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
     QT_QPA_PLATFORM=wayland DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
-wait_for 15 eval 'gdbus call --session --dest org.kde.StatusNotifierWatcher \
-    --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
-    org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | grep -q Item' ||
+wait_for 15 eval 'watcher RegisteredStatusNotifierItems | grep -q Item' ||
     fail "no item registered with waybar's tray"
 sleep 1
 screenshot "$out/wayland-e2e-tray.png"
