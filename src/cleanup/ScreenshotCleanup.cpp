@@ -191,15 +191,14 @@ bool probeFolderAccess(AppSettings &settings)
     return !folder || !FileSystem::canList(*folder);
 }
 
+template <> struct EnumTexts<DateSource>
+{
+    static constexpr std::array rows = {std::pair{DateSource::Created, "created"},
+                                        std::pair{DateSource::Modified, "modified"},
+                                        std::pair{DateSource::None, "none"}};
+};
+
 QString dateSourceText(DateSource source)
 {
-    switch (source) {
-    case DateSource::Created:
-        return QStringLiteral("created");
-    case DateSource::Modified:
-        return QStringLiteral("modified");
-    case DateSource::None:
-        break;
-    }
-    return QStringLiteral("none");
+    return enumText(source);
 }

@@ -2,29 +2,17 @@
 
 QString rawValue(AgeUnit unit)
 {
-    switch (unit) {
-    case AgeUnit::Hours:
-        return QStringLiteral("Hours");
-    case AgeUnit::Days:
-        return QStringLiteral("Days");
-    case AgeUnit::Weeks:
-        return QStringLiteral("Weeks");
-    }
-    return QString();
+    return enumText(unit);
 }
 
 std::optional<AgeUnit> ageUnitFromRaw(const QString &text)
 {
-    for (AgeUnit unit : allAgeUnits()) {
-        if (rawValue(unit) == text)
-            return unit;
-    }
-    return std::nullopt;
+    return enumFromText<AgeUnit>(text);
 }
 
 QList<AgeUnit> allAgeUnits()
 {
-    return {AgeUnit::Hours, AgeUnit::Days, AgeUnit::Weeks};
+    return enumCases<AgeUnit>();
 }
 
 double secondsPerUnit(AgeUnit unit)

@@ -1,12 +1,28 @@
 #pragma once
 
+#include "EnumText.h"
+
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <optional>
+#include <utility>
 
 /** The unit of the age limit. Stored and shown by its raw text. */
-enum class AgeUnit { Hours, Days, Weeks };
+enum class AgeUnit
+{
+    Hours,
+    Days,
+    Weeks
+};
+
+template <> struct EnumTexts<AgeUnit>
+{
+    static constexpr std::array rows = {std::pair{AgeUnit::Hours, "Hours"},
+                                        std::pair{AgeUnit::Days, "Days"},
+                                        std::pair{AgeUnit::Weeks, "Weeks"}};
+};
 
 /** "Hours", "Days" or "Weeks". */
 QString rawValue(AgeUnit unit);

@@ -2,27 +2,15 @@
 
 QString rawValue(Frequency frequency)
 {
-    switch (frequency) {
-    case Frequency::Hourly:
-        return QStringLiteral("Hourly");
-    case Frequency::Daily:
-        return QStringLiteral("Daily");
-    case Frequency::Weekly:
-        return QStringLiteral("Weekly");
-    }
-    return QString();
+    return enumText(frequency);
 }
 
 std::optional<Frequency> frequencyFromRaw(const QString &text)
 {
-    for (Frequency frequency : allFrequencies()) {
-        if (rawValue(frequency) == text)
-            return frequency;
-    }
-    return std::nullopt;
+    return enumFromText<Frequency>(text);
 }
 
 QList<Frequency> allFrequencies()
 {
-    return {Frequency::Hourly, Frequency::Daily, Frequency::Weekly};
+    return enumCases<Frequency>();
 }
