@@ -6,26 +6,27 @@
 #include <QLocale>
 #include <QSignalSpy>
 
-// Every key as text.
-static QMap<QString, QString> texts(const AppSettings::Values &v)
+// A setting's value as text; every key's, from the one list of settings.
+struct Text
 {
-    const auto b = [](bool value) { return QString(value ? "true" : "false"); };
-    const auto n = [](qint64 number) { return QString::number(number); };
-    // clang-format off
-    return {{"enabled", b(v.enabled)}, {"frequency", rawValue(v.frequency)},
-            {"hourOfDay", n(v.hourOfDay)}, {"ageValue", n(v.ageValue)},
-            {"ageUnit", rawValue(v.ageUnit)}, {"sourceFolder", v.sourceFolder},
-            {"lastRunDate", QString::number(v.lastRunDate, 'g', 17)},
-            {"lastRunCount", n(v.lastRunCount)}, {"lastRunFailedCount", n(v.lastRunFailedCount)},
-            {"lastRunError", v.lastRunError}, {"launchAtLogin", b(v.launchAtLogin)}}; // clang-format on
+    static QString of(bool value) { return value ? "true" : "false"; }
+    static QString of(qint64 value) { return QString::number(value); }
+    static QString of(double value) { return QString::number(value, 'g', 17); }
+    static QString of(const QString &value) { return value; }
+    template <typename Enum> static QString of(Enum value) { return enumText(value); }
+};
+#define QB_TEXT(name, Name, Type, fallback) {#name, Text::of(from.name)},
+#define QB_TEXT_READ(name, Name, Type, fallback) {#name, Text::of(from.name())},
+
+static QMap<QString, QString> texts(const AppSettings::Values &from)
+{
+    return {QUILLBROOK_SETTINGS(QB_TEXT)};
 }
 
 // Through the accessors, one key at a time.
-static QMap<QString, QString> texts(const AppSettings &s)
+static QMap<QString, QString> texts(const AppSettings &from)
 {
-    return texts({s.enabled(), s.frequency(), s.hourOfDay(), s.ageValue(), s.ageUnit(),
-                  s.sourceFolder(), s.lastRunDate(), s.lastRunCount(), s.lastRunFailedCount(),
-                  s.lastRunError(), s.launchAtLogin()});
+    return {QUILLBROOK_SETTINGS(QB_TEXT_READ)};
 }
 
 class TestAppSettings : public QObject
@@ -96,23 +97,21 @@ private slots:
     void writesReadBack()
     {
         const qint64 max = std::numeric_limits<qint64>::max();
-        // clang-format off
-        const AppSettings::Values v = {true, Frequency::Weekly, -40, max, AgeUnit::Hours,
-            "/a, b;c=d \"e\" 100% #f \\g \u00fc\u00a0\u6f22", 1733500000.123456, -max - 1,
-            qint64(1) << 40, "Cannot list the source folder /x: No such file", false};
-        // clang-format on
+        const AppSettings::Values v = {
+            .enabled = true,
+            .frequency = Frequency::Weekly,
+            .hourOfDay = -40,
+            .ageValue = max,
+            .ageUnit = AgeUnit::Hours,
+            .sourceFolder = "/a, b;c=d \"e\" 100% #f \\g \u00fc\u00a0\u6f22",
+            .lastRunDate = 1733500000.123456,
+            .lastRunCount = -max - 1,
+            .lastRunFailedCount = qint64(1) << 40,
+            .lastRunError = "Cannot list the source folder /x: No such file",
+            .launchAtLogin = false};
         AppSettings settings(path(), m_home->home());
-        settings.setEnabled(v.enabled);
-        settings.setFrequency(v.frequency);
-        settings.setHourOfDay(v.hourOfDay);
-        settings.setAgeValue(v.ageValue);
-        settings.setAgeUnit(v.ageUnit);
-        settings.setSourceFolder(v.sourceFolder);
-        settings.setLastRunDate(v.lastRunDate);
-        settings.setLastRunCount(v.lastRunCount);
-        settings.setLastRunFailedCount(v.lastRunFailedCount);
-        settings.setLastRunError(v.lastRunError);
-        settings.setLaunchAtLogin(v.launchAtLogin);
+#define QB_SET(name, Name, Type, fallback) settings.set##Name(v.name);
+        QUILLBROOK_SETTINGS(QB_SET)
         QCOMPARE(texts(other()), texts(v));
         // Another process writes other keys meanwhile: each write is seen at once, none is lost.
         AppSettings reader = other();

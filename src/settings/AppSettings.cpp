@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-#include <array>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
@@ -17,43 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-enum class Type
-{
-    Bool,
-    Int64,
-    Double,
-    Text,
-    Frequency,
-    AgeUnit
-};
-
-struct Directive
-{
-    QString name;
-    Type type;
-    // Null for the source folder, whose default depends on the home folder.
-    QVariant defaultValue;
-};
-
-// In the order of AppSettings::Key.
-const std::array<Directive, 11> &directives()
-{
-    static const std::array<Directive, 11> table = {{
-        {QStringLiteral("enabled"), Type::Bool, false},
-        {QStringLiteral("frequency"), Type::Frequency, QVariant::fromValue(Frequency::Daily)},
-        {QStringLiteral("hourOfDay"), Type::Int64, qint64(3)},
-        {QStringLiteral("ageValue"), Type::Int64, qint64(1)},
-        {QStringLiteral("ageUnit"), Type::AgeUnit, QVariant::fromValue(AgeUnit::Days)},
-        {QStringLiteral("sourceFolder"), Type::Text, QVariant()},
-        {QStringLiteral("lastRunDate"), Type::Double, 0.0},
-        {QStringLiteral("lastRunCount"), Type::Int64, qint64(0)},
-        {QStringLiteral("lastRunFailedCount"), Type::Int64, qint64(0)},
-        {QStringLiteral("lastRunError"), Type::Text, QStringLiteral("")},
-        {QStringLiteral("launchAtLogin"), Type::Bool, true},
-    }};
-    return table;
-}
 
 // The INI file holds text, but a value this process wrote is held by QSettings in its own type
 // until the file is read again; both forms are accepted, nothing looser.
@@ -118,49 +80,36 @@ std::optional<double> parseDouble(const QVariant &value)
     }
 }
 
-template <typename T> std::optional<QVariant> wrapped(const std::optional<T> &value)
+// The value stored under a key, if it parses strictly as T.
+template <typename T> std::optional<T> parseStored(const QVariant &value)
 {
-    if (!value)
-        return std::nullopt;
-    return QVariant::fromValue(*value);
-}
-
-// Enumerations are stored by their raw text, exactly and case-sensitively.
-template <typename Enum>
-std::optional<QVariant> parseEnum(const QVariant &value,
-                                  std::optional<Enum> (*fromRaw)(const QString &))
-{
-    return isText(value) ? wrapped(fromRaw(value.toString())) : std::nullopt;
-}
-
-std::optional<QVariant> parseStored(Type type, const QVariant &value)
-{
-    switch (type) {
-    case Type::Bool:
-        return wrapped(parseBool(value));
-    case Type::Int64:
-        return wrapped(parseInt64(value));
-    case Type::Double:
-        return wrapped(parseDouble(value));
-    case Type::Text:
+    if constexpr (std::is_same_v<T, bool>)
+        return parseBool(value);
+    else if constexpr (std::is_same_v<T, qint64>)
+        return parseInt64(value);
+    else if constexpr (std::is_same_v<T, double>)
+        return parseDouble(value);
+    else if constexpr (std::is_same_v<T, QString>)
         // An unquoted value with commas comes back as a list: not a path we wrote.
-        return isText(value) ? std::optional(value) : std::nullopt;
-    case Type::Frequency:
-        return parseEnum(value, frequencyFromRaw);
-    case Type::AgeUnit:
-        return parseEnum(value, ageUnitFromRaw);
-    }
-    return std::nullopt;
+        return isText(value) ? std::optional(value.toString()) : std::nullopt;
+    else // enumerations are stored by their raw text, exactly and case-sensitively
+        return isText(value) ? enumFromText<T>(value.toString()) : std::nullopt;
 }
 
-QVariant storedForm(Type type, const QVariant &value)
+template <typename T> QVariant storedForm(const T &value)
 {
-    if (type == Type::Frequency)
-        return rawValue(value.value<Frequency>());
-    if (type == Type::AgeUnit)
-        return rawValue(value.value<AgeUnit>());
-    return value;
+    if constexpr (std::is_enum_v<T>)
+        return enumText(value);
+    else
+        return QVariant::fromValue(value);
 }
+
+// The key of each setting, in the order of AppSettings::Key: both come from the one list.
+constexpr const char *KeyNames[] = {
+#define QUILLBROOK_SETTING_NAME(name, Name, Type, fallback) #name,
+    QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_NAME)
+#undef QUILLBROOK_SETTING_NAME
+};
 
 void keepUnreadableCopy(const QString &path)
 {
@@ -259,38 +208,33 @@ QString AppSettings::filePath() const
     return m_store.fileName();
 }
 
-QVariant AppSettings::parsed(Key key) const
+template <typename T> T AppSettings::parsed(Key key, const T &fallback) const
 {
-    const Directive &directive = directives()[size_t(key)];
-    const std::optional<QVariant> value =
-        parseStored(directive.type, m_store.value(directive.name));
-    if (value)
-        return *value;
-    return directive.defaultValue.isNull() ? QVariant(m_defaultSourceFolder)
-                                           : directive.defaultValue;
+    return parseStored<T>(m_store.value(QLatin1String(KeyNames[size_t(key)]))).value_or(fallback);
 }
 
-QVariant AppSettings::get(Key key) const
-{
-    // Picks up a file another process replaced since the last read.
-    m_store.sync();
-    return parsed(key);
-}
+// Each read first picks up a file another process replaced since the last read.
+#define QUILLBROOK_SETTING_ACCESSORS(name, Name, Type, fallback)                                   \
+    Type AppSettings::name() const                                                                 \
+    {                                                                                              \
+        m_store.sync();                                                                            \
+        return parsed<Type>(Key::Name, fallback);                                                  \
+    }                                                                                              \
+    void AppSettings::set##Name(const Type &value)                                                 \
+    {                                                                                              \
+        save({{Key::Name, storedForm(value)}});                                                    \
+    }
+QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_ACCESSORS)
+#undef QUILLBROOK_SETTING_ACCESSORS
 
 AppSettings::Values AppSettings::values() const
 {
     m_store.sync();
-    return Values{parsed(Key::Enabled).toBool(),
-                  parsed(Key::Frequency).value<Frequency>(),
-                  parsed(Key::HourOfDay).toLongLong(),
-                  parsed(Key::AgeValue).toLongLong(),
-                  parsed(Key::AgeUnit).value<AgeUnit>(),
-                  parsed(Key::SourceFolder).toString(),
-                  parsed(Key::LastRunDate).toDouble(),
-                  parsed(Key::LastRunCount).toLongLong(),
-                  parsed(Key::LastRunFailedCount).toLongLong(),
-                  parsed(Key::LastRunError).toString(),
-                  parsed(Key::LaunchAtLogin).toBool()};
+    return Values{
+#define QUILLBROOK_SETTING_VALUE(name, Name, Type, fallback) parsed<Type>(Key::Name, fallback),
+        QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_VALUE)
+#undef QUILLBROOK_SETTING_VALUE
+    };
 }
 
 std::optional<AppSettings::FileStamp> AppSettings::fileStamp(const QString &path)
@@ -312,16 +256,16 @@ void AppSettings::checkReadable()
     m_checked = stamp;
 }
 
-void AppSettings::set(Key key, const QVariant &value)
+void AppSettings::save(std::initializer_list<std::pair<Key, QVariant>> values)
 {
-    const Directive &directive = directives()[size_t(key)];
     checkReadable();
-    // A store of its own per write: QSettings keeps the first error it met for the life of the
-    // object, so only a fresh one tells whether this very write reached the disk. It shares the
-    // parsed file with m_store, so the next read sees the value either way.
+    // A store of its own per save: QSettings keeps the first error it met for the life of the
+    // object, so only a fresh one tells whether this very save reached the disk. It shares the
+    // parsed file with m_store, so the next read sees the values either way.
     const std::optional<FileStamp> previous = fileStamp(filePath());
     QSettings store(filePath(), QSettings::IniFormat);
-    store.setValue(directive.name, storedForm(directive.type, value));
+    for (const auto &[key, value] : values)
+        store.setValue(QLatin1String(KeyNames[size_t(key)]), value);
     store.sync();
     keepModificationTimeApart(filePath(), previous ? std::optional(previous->modifiedNs / 1000000)
                                                    : std::nullopt);

@@ -8,7 +8,32 @@
 #include <QString>
 #include <QVariant>
 
+#include <initializer_list>
 #include <optional>
+#include <utility>
+
+/*
+ * Every setting, once: its key in the file (also its getter's name), the name of its Key and
+ * setter, its type and its default. The key enum, the accessors, Values and values() are all
+ * made from this list, so a new setting is one line here (a new type also needs its stored form
+ * in AppSettings.cpp). The default of sourceFolder depends on the host: the constructor works it
+ * out once.
+ */
+#define QUILLBROOK_SETTINGS(X)                                                                     \
+    X(enabled, Enabled, bool, false)                                                               \
+    X(frequency, Frequency, Frequency, Frequency::Daily)                                           \
+    X(hourOfDay, HourOfDay, qint64, 3)                                                             \
+    X(ageValue, AgeValue, qint64, 1)                                                               \
+    X(ageUnit, AgeUnit, AgeUnit, AgeUnit::Days)                                                    \
+    X(sourceFolder, SourceFolder, QString, m_defaultSourceFolder)                                  \
+    /* Seconds since 1970-01-01 00:00:00 UTC; 0 means no run has been recorded. */                 \
+    X(lastRunDate, LastRunDate, double, 0.0)                                                       \
+    X(lastRunCount, LastRunCount, qint64, 0)                                                       \
+    /* Screenshots the last run meant to move but could not. */                                    \
+    X(lastRunFailedCount, LastRunFailedCount, qint64, 0)                                           \
+    /* Why the last run could not look at its source folder (its log line), or empty. */           \
+    X(lastRunError, LastRunError, QString, QString())                                              \
+    X(launchAtLogin, LaunchAtLogin, bool, true)
 
 /**
  * Typed handles on the keys of the settings file shared by the tray process and headless runs.
@@ -24,17 +49,9 @@ public:
     /** Every key's value, read with one look at the file. */
     struct Values
     {
-        bool enabled;
-        Frequency frequency;
-        qint64 hourOfDay;
-        qint64 ageValue;
-        AgeUnit ageUnit;
-        QString sourceFolder;
-        double lastRunDate;
-        qint64 lastRunCount;
-        qint64 lastRunFailedCount;
-        QString lastRunError;
-        bool launchAtLogin;
+#define QUILLBROOK_SETTING_FIELD(name, Name, Type, fallback) Type name;
+        QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_FIELD)
+#undef QUILLBROOK_SETTING_FIELD
     };
 
     /**
@@ -50,43 +67,12 @@ public:
     /** All keys at once, for a caller that shows them together. */
     Values values() const;
 
-    bool enabled() const { return get(Key::Enabled).toBool(); }
-    void setEnabled(bool value) { set(Key::Enabled, value); }
-
-    Frequency frequency() const { return get(Key::Frequency).value<Frequency>(); }
-    void setFrequency(Frequency value) { set(Key::Frequency, QVariant::fromValue(value)); }
-
-    qint64 hourOfDay() const { return get(Key::HourOfDay).toLongLong(); }
-    void setHourOfDay(qint64 value) { set(Key::HourOfDay, value); }
-
-    qint64 ageValue() const { return get(Key::AgeValue).toLongLong(); }
-    void setAgeValue(qint64 value) { set(Key::AgeValue, value); }
-
-    AgeUnit ageUnit() const { return get(Key::AgeUnit).value<AgeUnit>(); }
-    void setAgeUnit(AgeUnit value) { set(Key::AgeUnit, QVariant::fromValue(value)); }
-
-    QString sourceFolder() const { return get(Key::SourceFolder).toString(); }
-    void setSourceFolder(const QString &value) { set(Key::SourceFolder, value); }
-
-    /** Seconds since 1970-01-01 00:00:00 UTC; 0 means no run has been recorded. */
-    double lastRunDate() const { return get(Key::LastRunDate).toDouble(); }
-    void setLastRunDate(double value) { set(Key::LastRunDate, value); }
-
-    qint64 lastRunCount() const { return get(Key::LastRunCount).toLongLong(); }
-    void setLastRunCount(qint64 value) { set(Key::LastRunCount, value); }
-
-    /** Screenshots the last run meant to move but could not. */
-    qint64 lastRunFailedCount() const { return get(Key::LastRunFailedCount).toLongLong(); }
-    void setLastRunFailedCount(qint64 value) { set(Key::LastRunFailedCount, value); }
-
-    /**
-     * Why the last run could not look at its source folder (its log line); empty when it could.
-     */
-    QString lastRunError() const { return get(Key::LastRunError).toString(); }
-    void setLastRunError(const QString &value) { set(Key::LastRunError, value); }
-
-    bool launchAtLogin() const { return get(Key::LaunchAtLogin).toBool(); }
-    void setLaunchAtLogin(bool value) { set(Key::LaunchAtLogin, value); }
+    /** For each setting, name() reads it and setName() writes it. */
+#define QUILLBROOK_SETTING_ACCESSORS(name, Name, Type, fallback)                                   \
+    Type name() const;                                                                             \
+    void set##Name(const Type &value);
+    QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_ACCESSORS)
+#undef QUILLBROOK_SETTING_ACCESSORS
 
     QString filePath() const;
 
@@ -95,20 +81,11 @@ signals:
     void changed();
 
 private:
-    // Rows of the key table, in its order.
     enum class Key
     {
-        Enabled,
-        Frequency,
-        HourOfDay,
-        AgeValue,
-        AgeUnit,
-        SourceFolder,
-        LastRunDate,
-        LastRunCount,
-        LastRunFailedCount,
-        LastRunError,
-        LaunchAtLogin,
+#define QUILLBROOK_SETTING_KEY(name, Name, Type, fallback) Name,
+        QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_KEY)
+#undef QUILLBROOK_SETTING_KEY
     };
     struct FileStamp
     {
@@ -120,9 +97,8 @@ private:
     };
 
     static std::optional<FileStamp> fileStamp(const QString &path);
-    QVariant get(Key key) const;
-    QVariant parsed(Key key) const;
-    void set(Key key, const QVariant &value);
+    template <typename T> T parsed(Key key, const T &fallback) const;
+    void save(std::initializer_list<std::pair<Key, QVariant>> values);
     void checkReadable();
 
     mutable QSettings m_store;
