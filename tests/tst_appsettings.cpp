@@ -93,25 +93,31 @@ private slots:
         QCOMPARE(QSettings(path(), QSettings::IniFormat).value(key), before);
     }
 
-    // Every key set; read back from the bytes on disk, each holds exactly its value.
+    // Every key set; read back from the bytes on disk, each holds exactly its value. The run
+    // record's four keys change with one save.
     void writesReadBack()
     {
         const qint64 max = std::numeric_limits<qint64>::max();
-        const AppSettings::Values v = {
-            .enabled = true,
-            .frequency = Frequency::Weekly,
-            .hourOfDay = -40,
-            .ageValue = max,
-            .ageUnit = AgeUnit::Hours,
-            .sourceFolder = "/a, b;c=d \"e\" 100% #f \\g \u00fc\u00a0\u6f22",
-            .lastRunDate = 1733500000.123456,
-            .lastRunCount = -max - 1,
-            .lastRunFailedCount = qint64(1) << 40,
-            .lastRunError = "Cannot list the source folder /x: No such file",
-            .launchAtLogin = false};
+        AppSettings::Values v = {.enabled = true,
+                                 .frequency = Frequency::Weekly,
+                                 .hourOfDay = -40,
+                                 .ageValue = max,
+                                 .ageUnit = AgeUnit::Hours,
+                                 .sourceFolder = "/a, b;c=d \"e\" 100% #f \\g \u00fc\u00a0\u6f22",
+                                 .lastRunDate = 1733500000.123456,
+                                 .lastRunCount = -max - 1,
+                                 .lastRunFailedCount = qint64(1) << 40,
+                                 .lastRunError = "Cannot list the source folder /x: No such file",
+                                 .launchAtLogin = false};
         AppSettings settings(path(), m_home->home());
 #define QB_SET(name, Name, Type, fallback) settings.set##Name(v.name);
         QUILLBROOK_SETTINGS(QB_SET)
+        QCOMPARE(texts(other()), texts(v));
+        QSignalSpy changed(&settings, &AppSettings::changed);
+        settings.recordRun({.date = 2e9, .count = 5, .failedCount = 0, .error = ""});
+        QCOMPARE(changed.count(), 1);
+        std::tie(v.lastRunDate, v.lastRunCount, v.lastRunFailedCount, v.lastRunError) =
+            std::tuple(2e9, 5, 0, "");
         QCOMPARE(texts(other()), texts(v));
         // Another process writes other keys meanwhile: each write is seen at once, none is lost.
         AppSettings reader = other();

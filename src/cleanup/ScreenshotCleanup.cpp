@@ -127,9 +127,7 @@ qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunJourna
 
 void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed)
 {
-    settings.setLastRunDate(when);
-    settings.setLastRunCount(count);
-    settings.setLastRunFailedCount(failed);
+    settings.recordRun({when, count, failed, QString()});
 }
 
 QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock)

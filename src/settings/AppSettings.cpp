@@ -237,6 +237,14 @@ AppSettings::Values AppSettings::values() const
     };
 }
 
+void AppSettings::recordRun(const RunRecord &record)
+{
+    save({{Key::LastRunDate, storedForm(record.date)},
+          {Key::LastRunCount, storedForm(record.count)},
+          {Key::LastRunFailedCount, storedForm(record.failedCount)},
+          {Key::LastRunError, storedForm(record.error)}});
+}
+
 std::optional<AppSettings::FileStamp> AppSettings::fileStamp(const QString &path)
 {
     struct stat info;

@@ -54,6 +54,15 @@ public:
 #undef QUILLBROOK_SETTING_FIELD
     };
 
+    /** The record a run leaves, written together. */
+    struct RunRecord
+    {
+        double date = 0;        ///< when the moves ended, seconds since 1970
+        qint64 count = 0;       ///< entries moved to the Trash
+        qint64 failedCount = 0; ///< entries the run meant to move but could not
+        QString error; ///< why the source folder could not be looked at; empty when it could
+    };
+
     /**
      * Settings kept in the INI file at @p filePath. The default source folder is worked out once
      * here: where this desktop saves screenshots under @p homePath (HostPaths::screenshotFolder,
@@ -73,6 +82,12 @@ public:
     void set##Name(const Type &value);
     QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_ACCESSORS)
 #undef QUILLBROOK_SETTING_ACCESSORS
+
+    /**
+     * lastRunDate, lastRunCount, lastRunFailedCount and lastRunError from @p record, in one save
+     * of the file (a reader never sees half a record) and one changed().
+     */
+    void recordRun(const RunRecord &record);
 
     QString filePath() const;
 
