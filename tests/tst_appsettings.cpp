@@ -1,9 +1,7 @@
 #include "TestSupport.h"
-#include "panel/PanelText.h"
 #include "platform/HostPaths.h"
 #include "settings/AppSettings.h"
 
-#include <QLocale>
 #include <QSignalSpy>
 
 // A setting's value as text; every key's, from the one list of settings.
@@ -241,55 +239,6 @@ private slots:
                                          "/quillbrook.conf: Not a directory");
         AppSettings(m_home->home() + "/not/there/quillbrook.conf", "/").values();
         QVERIFY(!QFileInfo::exists(m_home->home() + "/not"));
-    }
-
-    // The panel's texts of settings values. The test runs with TZ=UTC; now is 2026-12-06 15:30.
-    void panelTexts_data()
-    {
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("expected");
-        int n = 0;
-        const qint64 max = std::numeric_limits<qint64>::max();
-        // clang-format off
-        for (const auto &[shown, expected] : std::initializer_list<std::pair<QString, QString>>{
-                 {hourLabel(0), "12:00 AM"}, {hourLabel(11), "11:00 AM"},
-                 {hourLabel(12), "12:00 PM"}, {hourLabel(13), "1:00 PM"},
-                 {countPhrase(0), "0 screenshots"},
-                 {countPhrase(1), "1 screenshot"}, {countPhrase(1234), "1234 screenshots"},
-                 {countPhrase(max), "9223372036854775807 screenshots"},
-                 {displayFolderPath("/home/a/Desktop", "/home/a"), "~/Desktop"},
-                 {displayFolderPath("/home/a", "/home/a"), "~"}, {displayFolderPath("/", ""), "/"},
-                 {displayFolderPath("/home/ab/x", "/home/a"), "/home/ab/x"},
-                 {displayFolderPath("/home/a/x y", "/home/a/"), "~/x y"},
-                 {displayFolderPath("/Desktop", "/"), "/Desktop"}})
-            QTest::addRow("%d", ++n) << shown << expected;
-        // locale|date, ISO or seconds since 1970|last run|next run
-        for (const char *text : {
-                 "en_US|0|Never|Never", "en_US|nan|Never|Never", "en_US|1e300|Never|Never",
-                 "en_US|2026-12-06T15:04:59.999|Today, 3:04 PM|Today, 3:04 PM",
-                 "en_US|2026-12-05T23:59:59|Yesterday, 11:59 PM|Dec 5, 2026, 11:59 PM",
-                 "en_US|2026-12-07T00:00|Dec 7, 2026, 12:00 AM|Tomorrow, 12:00 AM",
-                 "en_US|2025-12-06T15:04|Dec 6, 2025, 3:04 PM|Dec 6, 2025, 3:04 PM",
-                 "C|2026-12-04T15:04:30|4 Dec 2026, 15:04|4 Dec 2026, 15:04",
-                 "de_DE|2026-12-04T15:04|4. Dez. 2026, 15:04|4. Dez. 2026, 15:04"}) {
-            // clang-format on
-            const QStringList parts = QString::fromUtf8(text).split('|');
-            const QDateTime iso = QDateTime::fromString(parts[1], Qt::ISODateWithMs);
-            // Just below the next minute: a fraction of a millisecond must not round up.
-            const double seconds = iso.isValid() ? double(iso.toMSecsSinceEpoch()) / 1000.0 + 0.0004
-                                                 : parts[1].toDouble();
-            const QDateTime now(QDate(2026, 12, 6), QTime(15, 30));
-            QLocale::setDefault(QLocale(parts[0]));
-            QTest::addRow("%d", ++n) << lastRunText(seconds, now) + '|' + nextRunText(seconds, now)
-                                     << parts[2] + '|' + parts[3];
-        }
-        QLocale::setDefault(QLocale::system());
-    }
-    void panelTexts()
-    {
-        QFETCH(QString, shown);
-        QFETCH(QString, expected);
-        QCOMPARE(shown, expected);
     }
 };
 
