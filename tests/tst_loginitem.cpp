@@ -4,6 +4,12 @@
 
 #include <QStandardPaths>
 
+enum class Call
+{
+    Register,
+    Unregister
+};
+
 class TestLoginItem : public QObject
 {
     Q_OBJECT
@@ -65,24 +71,25 @@ private slots:
 
     void registerAndUnregister_data()
     {
-        QTest::addColumn<QString>("steps");    // r: register, u: unregister
+        QTest::addColumn<QList<Call>>("calls");
         QTest::addColumn<QString>("inTheWay"); // under the config folder; "/" ends a folder
         QTest::addColumn<QString>("logged");   // %1: the config folder
         // Root ignores permission bits, so something stands in the way instead.
         const QString entry = "%1/autostart/quillbrook.desktop", folder = entry.mid(3) + '/';
+        const Call r = Call::Register, u = Call::Unregister;
         // clang-format off
-        QTest::newRow("register twice") << "rr" << "" << "";
-        QTest::newRow("unregister twice") << "ruu" << "" << "";
-        QTest::newRow("autostart is a file") << "r" << "autostart" << "Failed to register login "
-            "item: Cannot create the folder %1/autostart: Not a directory";
-        QTest::newRow("entry is a folder") << "r" << folder << "Failed to register login item: "
-            "Cannot write " + entry + ": Is a directory";
-        QTest::newRow("removing a folder") << "u" << folder << "Failed to unregister login item: "
-            "Cannot remove " + entry + ": Is a directory"; // clang-format on
+        QTest::newRow("register twice") << QList{r, r} << "" << "";
+        QTest::newRow("unregister twice") << QList{r, u, u} << "" << "";
+        QTest::newRow("autostart is a file") << QList{r} << "autostart" << "Failed to register "
+            "login item: Cannot create the folder %1/autostart: Not a directory";
+        QTest::newRow("entry is a folder") << QList{r} << folder << "Failed to register login "
+            "item: Cannot write " + entry + ": Is a directory";
+        QTest::newRow("removing a folder") << QList{u} << folder << "Failed to unregister login "
+            "item: Cannot remove " + entry + ": Is a directory"; // clang-format on
     }
     void registerAndUnregister()
     {
-        QFETCH(QString, steps);
+        QFETCH(QList<Call>, calls);
         QFETCH(QString, inTheWay);
         QFETCH(QString, logged);
         const QByteArray autostart = QFile::encodeName(m_home->configHome() + "/autostart");
@@ -91,17 +98,23 @@ private slots:
                 (inTheWay.endsWith('/') ? QDir().mkpath(blocker + "keep")
                                         : writeRaw(QFile::encodeName(blocker))));
         LogCapture log;
-        for (QChar step : steps)
-            step == 'r' ? registerLoginItem() : unregisterLoginItem();
+        const mode_t umask = ::umask(0); // nothing masks a mode too open
+        for (Call call : calls)
+            call == Call::Register ? registerLoginItem() : unregisterLoginItem();
+        ::umask(umask);
         QCOMPARE(log.lines.join('\n'), logged.replace("%1", m_home->configHome()));
         QVERIFY(exists(QFile::encodeName(blocker)));
-        const bool registered = steps.endsWith('r') && inTheWay.isEmpty();
+        const bool registered = calls.endsWith(Call::Register) && inTheWay.isEmpty();
         // Nothing but the entry, no temporary file, is left behind.
         QCOMPARE(namesIn(autostart).size(), registered || inTheWay.endsWith('/') ? 1 : 0);
         if (registered) {
             QVERIFY(readRaw(entry()).value().contains(
                 QFile::encodeName(QCoreApplication::applicationFilePath()) + " --autostart\n"));
-            QCOMPARE(QFileInfo(QFile::decodeName(autostart)).permissions() & 0077, 0);
+            // Private: the folder it made and the entry.
+            struct stat folderInfo = {}, entryInfo = {};
+            QVERIFY(::stat(autostart, &folderInfo) == 0 && ::stat(entry(), &entryInfo) == 0);
+            QCOMPARE(folderInfo.st_mode & 07777, 0700u);
+            QCOMPARE(entryInfo.st_mode & 07777, 0600u);
         }
     }
 
