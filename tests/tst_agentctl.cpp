@@ -340,6 +340,8 @@ private slots:
         loads("an empty interval is every minute", at(QVariantMap()), "*-*-* *:*:00");
         loads("the last day of the year",
               at(QVariantMap{{"Month", 12}, {"Day", 31}, {"Minute", 5}}), "*-12-31 *:05:00");
+        loads("February 29 comes in leap years", at(QVariantMap{{"Month", 2}, {"Day", 29}}),
+              "*-02-29 *:*:00");
         loads("two intervals",
               at(QVariantList{QVariantMap{{"Weekday", 3}}, QVariantMap{{"Hour", 9}}}),
               "Wed *-*-* *:*:00,*-*-* 09:*:00");
@@ -352,6 +354,12 @@ private slots:
         refuses("the smallest integer as a minute",
                 at(QVariantMap{{"Minute", std::numeric_limits<qint64>::min()}}),
                 "Minute -9223372036854775808 is outside");
+        // Dates that never come: systemd would keep the timer and never start it.
+        for (const auto &[month, day] :
+             {std::pair{2, 30}, {2, 31}, {4, 31}, {6, 31}, {9, 31}, {11, 31}})
+            refuses(u"Month %1 has no day %2"_s.arg(month).arg(day),
+                    at(QVariantMap{{"Month", month}, {"Day", day}}),
+                    qPrintable(u"Month %1 has no Day %2, so it never comes"_s.arg(month).arg(day)));
         refuses("Day and Weekday together", at(QVariantMap{{"Day", 1}, {"Weekday", 1}}),
                 "Day and Weekday");
         refuses("an hour as text", at(QVariantMap{{"Hour", "3h"}}), "Hour must be an integer");
@@ -372,6 +380,19 @@ private slots:
                 with(u"ProgramArguments"_s, QVariantList{u"/q"_s, qint64(1)}), "strings");
         refuses("a newline in an argument",
                 with(u"ProgramArguments"_s, QVariantList{u"/q"_s, u"a\nb"_s}), "control");
+        // Program paths systemd-analyze verify refuses, and the longest it takes.
+        const QString longPath = (u"/"_s + QString(99, u'a')).repeated(41);
+        for (const QString &path : {u"/opt/it's/q"_s, u"/opt/\"q\""_s, u"/opt/a\\b/q"_s})
+            refuses(u"the program "_s + path, program(path),
+                    "program path with a quote or a backslash");
+        refuses("a program path ending in a slash", program(u"/opt/q/"_s), "ending in \"/\"");
+        refuses("the root as program", program(u"/"_s), "ending in \"/\"");
+        loads("a program path of 4095 bytes", program(longPath.left(4095)), "*-*-* 03:00:00");
+        refuses("a program path of 4096 bytes", program(longPath.left(4096)), "4096 bytes or more");
+        loads("a name of 255 bytes in the program path", program(u"/"_s + QString(255, u'a')),
+              "*-*-* 03:00:00");
+        refuses("a name of 256 bytes in the program path", program(u"/"_s + QString(256, u'a')),
+                "with a name longer than 255 bytes");
         refuses("a relative output path", with(u"StandardOutPath"_s, u"q.log"_s),
                 "StandardOutPath is not an absolute");
         refuses("an output path through ..", with(u"StandardErrorPath"_s, u"/tmp/../q"_s),

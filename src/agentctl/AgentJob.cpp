@@ -7,6 +7,7 @@
 #include <QVariantMap>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -33,6 +34,30 @@ std::optional<QString> outputPathProblem(const QString &path)
         return QStringLiteral("ends in a blank or a backslash");
     if (path.split(QLatin1Char('/')).contains(QStringLiteral("..")))
         return QStringLiteral("has a \"..\" component");
+    return std::nullopt;
+}
+
+// systemd refuses a unit whose ExecStart= program path holds a quote, a backslash or a control
+// character, ends in "/", has a name longer than NAME_MAX or is PATH_MAX bytes long, and says so
+// only when it loads the unit: better refused here, before a unit is written.
+std::optional<QString> programPathProblem(const QString &path)
+{
+    const QString refused = QStringLiteral("ProgramArguments: systemd refuses a program path ");
+    if (!path.startsWith(QLatin1Char('/')))
+        return QStringLiteral("ProgramArguments must begin with an absolute program path");
+    if (std::any_of(path.cbegin(), path.cend(), [](QChar c) {
+            return c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char('\\');
+        }))
+        return refused + QStringLiteral("with a quote or a backslash");
+    if (path.endsWith(QLatin1Char('/')))
+        return refused + QStringLiteral("ending in \"/\"");
+    const QByteArray bytes = path.toUtf8();
+    if (bytes.size() >= PATH_MAX)
+        return refused + QStringLiteral("of %1 bytes or more").arg(PATH_MAX);
+    for (const QByteArray &name : bytes.split('/')) {
+        if (name.size() > NAME_MAX)
+            return refused + QStringLiteral("with a name longer than %1 bytes").arg(NAME_MAX);
+    }
     return std::nullopt;
 }
 
@@ -97,8 +122,8 @@ bool readProgramArguments(const QString &, const QVariant &value, AgentJob &job,
         }
         job.programArguments.append(argument.toString());
     }
-    if (!job.programArguments.first().startsWith(QLatin1Char('/'))) {
-        *error = QStringLiteral("ProgramArguments must begin with an absolute program path");
+    if (const std::optional<QString> problem = programPathProblem(job.programArguments.first())) {
+        *error = *problem;
         return false;
     }
     return true;

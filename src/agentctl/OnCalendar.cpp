@@ -23,6 +23,20 @@ bool formatField(const std::optional<qint64> &value, const char *name, qint64 lo
     return true;
 }
 
+// A day of the month that the given month never has (February 30, April 31) is a date that
+// never comes: systemd keeps such a timer and never starts it.
+bool isPossibleDate(const CalendarInterval &interval, QString *error)
+{
+    static const qint64 longest[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (!interval.day || !interval.month || *interval.day <= longest[*interval.month - 1])
+        return true;
+    if (error)
+        *error = QStringLiteral("StartCalendarInterval: Month %1 has no Day %2, so it never comes")
+                     .arg(*interval.month)
+                     .arg(*interval.day);
+    return false;
+}
+
 } // namespace
 
 std::optional<QString> onCalendarExpression(const CalendarInterval &interval, QString *error)
@@ -38,7 +52,8 @@ std::optional<QString> onCalendarExpression(const CalendarInterval &interval, QS
         !formatField(interval.hour, "Hour", 0, 23, &hour, error) ||
         !formatField(interval.day, "Day", 1, 31, &day, error) ||
         !formatField(interval.weekday, "Weekday", 0, 7, &weekday, error) ||
-        !formatField(interval.month, "Month", 1, 12, &month, error))
+        !formatField(interval.month, "Month", 1, 12, &month, error) ||
+        !isPossibleDate(interval, error))
         return std::nullopt;
 
     QString expression;

@@ -16,8 +16,9 @@ struct CalendarInterval
 
 /**
  * The systemd calendar expression for @p interval, such as "Sun *-*-* 03:00:00". Fails (empty,
- * reason in @p error) for a value outside its range and for Day together with Weekday, which
- * launchd treats as either-or and systemd cannot express.
+ * reason in @p error) for a value outside its range, for a date that never comes (Month 2 with
+ * Day 30) and for Day together with Weekday, which launchd treats as either-or and systemd
+ * cannot express.
  */
 std::optional<QString> onCalendarExpression(const CalendarInterval &interval,
                                             QString *error = nullptr);
