@@ -2,35 +2,23 @@
 
 #include "AgentPlist.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
-#include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
+#include "platform/PrivateFolder.h"
 #include "settings/AppSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
-#include <cerrno>
-#include <sys/stat.h>
-
 namespace {
 
-// Each missing folder on the way is made private (0700), as the base directory rules ask.
-bool makePrivateFolder(const QString &path, QString *error)
+// Both folders are ours alone (the documents and the scheduled runs' output).
+bool makeOurFolder(const QString &path, QString *error)
 {
-    const QByteArray native = QFile::encodeName(path);
-    for (qsizetype end = 1; end <= native.size(); ++end) {
-        if (end < native.size() && native.at(end) != '/')
-            continue;
-        if (mkdir(native.left(end).constData(), 0700) != 0 && errno != EEXIST) {
-            if (error)
-                *error = errorText(QStringLiteral("Cannot create the folder"), path, errno);
-            return false;
-        }
-    }
-    return true;
+    return makePrivateFolder(QFile::encodeName(path), error, ExistingFolder::Tighten);
 }
 
 } // namespace
@@ -68,8 +56,7 @@ bool installAgent(Frequency frequency, qint64 hourOfDay, const AgentContext &con
 {
     const QString file = agentFilePath(context);
     // systemd opens the output files itself and fails the run when their folder is missing.
-    if (!makePrivateFolder(context.agentFolder, error) ||
-        !makePrivateFolder(agentOutputFolder(), error))
+    if (!makeOurFolder(context.agentFolder, error) || !makeOurFolder(agentOutputFolder(), error))
         return false;
 
     removeAgent(context);
@@ -79,20 +66,8 @@ bool installAgent(Frequency frequency, qint64 hourOfDay, const AgentContext &con
     if (!bytes)
         return false;
 
-    // A plain write: the earlier file is already gone, so there is nothing to keep intact.
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = errorText(QStringLiteral("Cannot write"), file, errno);
+    if (!writeFileAtomically(QFile::encodeName(file), *bytes, error))
         return false;
-    }
-    if (out.write(*bytes) != bytes->size() || !out.flush()) {
-        if (error)
-            *error = errorText(QStringLiteral("Cannot write"), file, errno);
-        out.remove(); // a truncated document would only mislead the next unload
-        return false;
-    }
-    out.close();
 
     runLaunchctl({QStringLiteral("load"), file}, context);
     return true;

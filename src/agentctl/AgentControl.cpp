@@ -4,6 +4,7 @@
 #include "PlistReader.h"
 #include "SystemdUnits.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
 #include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -109,15 +109,7 @@ std::optional<QByteArray> readDocument(const QString &path, QString *error)
 
 bool writeAtomically(const QString &path, const QString &text, QString *error)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = errno != 0 ? errorText(QStringLiteral("Cannot write"), path, errno)
-                            : QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return writeFileAtomically(QFile::encodeName(path), text.toUtf8(), error);
 }
 
 // What "systemctl enable" does: a link in the target's wants folder, replaced in one step.

@@ -3,7 +3,7 @@
 #include "FileSystem.h"
 #include "RunJournal.h"
 #include "TrashInfo.h"
-#include "UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include "platform/ErrorText.h"
 

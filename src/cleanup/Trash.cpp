@@ -2,7 +2,7 @@
 
 #include "FileSystem.h"
 #include "TrashInfo.h"
-#include "UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include "platform/ErrorText.h"
 #include "platform/HostPaths.h"

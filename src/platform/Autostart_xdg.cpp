@@ -1,15 +1,14 @@
 #include "Autostart.h"
 
+#include "AtomicFile.h"
 #include "ErrorText.h"
 #include "HostPaths.h"
+#include "Paths.h"
+#include "PrivateFolder.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,58 +27,6 @@ bool isWritable(QChar c)
     if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
         return true;
     return c.unicode() >= 0x20 && c.unicode() != 0x7f;
-}
-
-// Missing folders get 0700, as the base-directory rules ask for.
-bool makeFolders(const QString &folder, QString *error)
-{
-    const QByteArray encoded = QFile::encodeName(folder);
-    for (qsizetype end = 1; end <= encoded.size(); ++end) {
-        if (end < encoded.size() && encoded.at(end) != '/')
-            continue;
-        const QByteArray prefix = encoded.left(end);
-        struct stat info;
-        if (::stat(prefix.constData(), &info) == 0) {
-            if (S_ISDIR(info.st_mode))
-                continue;
-            *error = errorText(QStringLiteral("Cannot create the folder"),
-                               QFile::decodeName(prefix), ENOTDIR);
-            return false;
-        }
-        if (::mkdir(prefix.constData(), 0700) == 0)
-            continue;
-        const int code = errno;
-        if (code != EEXIST) {
-            *error = errorText(QStringLiteral("Cannot create the folder"),
-                               QFile::decodeName(prefix), code);
-            return false;
-        }
-    }
-    return true;
-}
-
-// A new file beside the entry, renamed over it: a reader sees the old entry or the new one, never
-// a part. Done by hand rather than with QSaveFile, whose errors carry no errno.
-bool writeAtomically(const QString &path, const QByteArray &contents, QString *error)
-{
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temporary = target + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    bool written = fd >= 0;
-    for (qsizetype done = 0; written && done < contents.size();) {
-        const ssize_t n = ::write(fd, contents.constData() + done, size_t(contents.size() - done));
-        written = n > 0 || (n < 0 && errno == EINTR);
-        done += n > 0 ? n : 0;
-    }
-    written = written && ::fsync(fd) == 0;
-    const int code = errno;
-    const bool closed = fd < 0 || ::close(fd) == 0;
-    if (written && closed && ::rename(temporary.constData(), target.constData()) == 0)
-        return true;
-    *error = errorText(QStringLiteral("Cannot write"), path, written && closed ? errno : code);
-    if (fd >= 0)
-        ::unlink(temporary.constData());
-    return false;
 }
 
 } // namespace
@@ -163,10 +110,11 @@ bool install(const QString &executable, QString *error)
                  executable + QStringLiteral(" holds a control character");
         return false;
     }
-    if (!makeFolders(QFileInfo(path).absolutePath(), error))
-        return false;
-
-    return writeAtomically(path, contents, error);
+    // The folder is shared with every other program started at login: made private when missing,
+    // left as it is when not.
+    const QByteArray native = QFile::encodeName(path);
+    return makePrivateFolder(Paths::parentOf(native), error) &&
+           writeFileAtomically(native, contents, error);
 }
 
 bool remove(QString *error)

@@ -1,5 +1,7 @@
 #include "Mounts.h"
 
+#include "Paths.h"
+
 #include <QFile>
 #include <QList>
 
@@ -11,12 +13,6 @@ namespace {
 
 // Bounds the walk up towards "/" when the mount table cannot be used.
 constexpr int MaxPathDepth = 4096;
-
-QByteArray parentOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
-}
 
 bool isInside(const QByteArray &folder, const QByteArray &path)
 {
@@ -76,7 +72,7 @@ QByteArray mountPointOf(const QByteArray &canonicalDir, quint64 device)
         return listed;
     QByteArray top = canonicalDir;
     for (int depth = 0; depth < MaxPathDepth && top != "/"; ++depth) {
-        const QByteArray up = parentOf(top);
+        const QByteArray up = Paths::parentOf(top);
         if (!isOnDevice(up, device))
             break;
         top = up;

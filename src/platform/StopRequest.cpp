@@ -1,0 +1,8 @@
+#include "StopRequest.h"
+
+#include "StopSignals.h"
+
+bool StopRequest::isRequested() const noexcept
+{
+    return m_requested.load(std::memory_order_relaxed) || StopSignals::received();
+}
