@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "platform/UniqueFd.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>
@@ -8,6 +9,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
+
+#include <csignal>
+#include <sys/file.h>
 
 // The built executable run as the scheduler runs it: a temporary HOME with a real Trash, no
 // display; also killed at random moments, after which each entry exists exactly once: where it
@@ -76,26 +80,79 @@ private slots:
         QVERIFY2(output.contains("display") && !output.trimmed().contains('\n'), output);
     }
 
-    // A killed run or put back, then one left to finish: nothing lost, nothing twice, and an
-    // entry never in files/ without its info file (an info file alone is tolerated).
+    // What a scheduled run or a put back exits with, and what it says.
+    void exitStatus_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QByteArray>("setup");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // %1: the home folder
+        QTest::newRow("a move failed") << "--headless" << QByteArray("info is a file") << 1
+                                       << "Failed to trash %1/Desktop/Screenshot 1.png: Cannot "
+                                          "open the trash folder %1/.local/share/Trash/info: "
+                                          "Not a directory";
+        QTest::newRow("the folder cannot be listed")
+            << "--headless" << QByteArray("no folder") << 1
+            << "Cannot list the source folder %1/Desktop: No such file or directory";
+        QTest::newRow("a run while another is under way")
+            << "--headless" << QByteArray("lock held") << 0
+            << "Skipped: another cleanup is running";
+        QTest::newRow("a put back while another is under way")
+            << "--put-back" << QByteArray("lock held") << 1 << "Another cleanup is running";
+    }
+    void exitStatus()
+    {
+        QFETCH(QString, option);
+        QFETCH(QByteArray, setup);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QVERIFY(writeRaw(m_desktop + "/Screenshot 1.png"));
+        m_settings->setAgeValue(-1);
+        QVERIFY(setup != "info is a file" ||
+                (QDir().mkpath(m_home->trash()) && writeRaw(m_trash + "/info")));
+        QVERIFY(setup != "no folder" || QDir(QFile::decodeName(m_desktop)).removeRecursively());
+        const QByteArray state = QFile::encodeName(m_home->stateHome()) + "/quillbrook";
+        QVERIFY(QDir().mkpath(QFile::decodeName(state)));
+        const UniqueFd lock(open(state + "/lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        QVERIFY(setup != "lock held" || flock(lock.get(), LOCK_EX) == 0);
+        QByteArray output;
+        QCOMPARE(run({option}, &output), status);
+        QCOMPARE(QString::fromUtf8(output).trimmed(), said.arg(m_home->home()));
+        QCOMPARE(m_settings->lastRunError(),
+                 status && option == "--headless" && setup == "no folder" ? said.arg(m_home->home())
+                                                                          : QString());
+    }
+
+    // A run or put back ended by a signal at a random moment, then put back: every entry is back
+    // where it was, none lost or doubled, and no info file or temporary file is left. SIGTERM
+    // (sent once entries move, so that its handler is in place) ends it normally after
+    // its current entry. QB_KILL_ROUNDS and QB_KILL_ENTRIES make it larger (3 of 200 each).
     void killedRunsLoseNothing_data()
     {
         QTest::addColumn<QString>("option");
-        QTest::newRow("run") << "--headless";
-        QTest::newRow("put back") << "--put-back";
+        QTest::addColumn<int>("signal");
+        QTest::newRow("run, SIGTERM") << "--headless" << SIGTERM;
+        QTest::newRow("run, SIGKILL") << "--headless" << SIGKILL;
+        QTest::newRow("put back, SIGTERM") << "--put-back" << SIGTERM;
+        QTest::newRow("put back, SIGKILL") << "--put-back" << SIGKILL;
     }
     void killedRunsLoseNothing()
     {
         QFETCH(QString, option);
+        QFETCH(int, signal);
         const bool putBack = option == "--put-back";
+        const int rounds = 1 + (qEnvironmentVariableIsSet("QB_KILL_ROUNDS")
+                                    ? qEnvironmentVariableIntValue("QB_KILL_ROUNDS")
+                                    : 3);
+        const int count = qMax(200, qEnvironmentVariableIntValue("QB_KILL_ENTRIES"));
         m_settings->setAgeValue(-1); // everything is old
         QList<QByteArray> shots;
-        for (int i = 0; i < 200; ++i)
+        for (int i = 0; i < count; ++i)
             shots.append(m_desktop + "/Screenshot " + QByteArray::number(i) + ".png");
         const quint32 seed = QRandomGenerator::global()->generate();
         QRandomGenerator random(seed);
-        qint64 fullRun = 0;
-        for (int round = 0; round < 4; ++round) {
+        qint64 fullRun = 0, checked = 0;
+        for (int round = 0; round < rounds; ++round) {
             for (const QByteArray &shot : shots)
                 QVERIFY(writeRaw(shot, shot) && setModified(shot, 1e9 + round)); // not kept
             QVERIFY(!putBack || run({"--headless"}) == 0);
@@ -106,30 +163,97 @@ private slots:
             killed.start(TestHome::quillbrookExecutable(), {option});
             QVERIFY(killed.waitForStarted());
             if (round > 0) { // the first round measures how long an undisturbed one takes
-                QThread::usleep(quint64(random.bounded(fullRun + fullRun / 10 + 1)));
-                killed.kill();
+                // SIGTERM once entries move, so that the process has its handler in place.
+                const QByteArray watched = putBack ? m_desktop : m_trash + "/files";
+                while (signal == SIGTERM && namesIn(watched).isEmpty() && !killed.waitForFinished(1))
+                    ;
+                QThread::usleep(quint64(random.bounded(fullRun / 2 + 1)));
+                ::kill(pid_t(killed.processId()), signal);
             }
             QVERIFY(killed.waitForFinished(60000));
             fullRun = qMax(fullRun, round == 0 ? timer.nsecsElapsed() / 1000 : 0);
-            for (int pass = 0; pass < 2; ++pass) {
-                const QHash<QByteArray, QByteArray> trashed = trashedEntries(m_trash);
-                for (const QByteArray &name : namesIn(m_trash + "/files"))
-                    QVERIFY2(!trashed.key(name).isEmpty(), name.constData()); // info beside it
-                for (const QByteArray &shot : shots) {
-                    const bool inTrash = trashed.contains(shot);
-                    QVERIFY2(exists(shot) != inTrash,
-                             qPrintable(shot + " seed " + QByteArray::number(seed)));
-                    QVERIFY(!inTrash || readRaw(m_trash + "/files/" + trashed.value(shot)) == shot);
-                    QVERIFY(pass == 0 || inTrash != putBack);
-                }
-                QVERIFY(pass == 1 || run({option}) == 0 || putBack); // some may be gone
-            }
-            if (!putBack)
-                removeTreeAt(AT_FDCWD, m_trash);
+            const QByteArray context =
+                "round " + QByteArray::number(round) + ", seed " + QByteArray::number(seed);
+            QVERIFY2(signal == SIGKILL || killed.exitStatus() == QProcess::NormalExit, context);
+            const QHash<QByteArray, QByteArray> trashed = trashedEntries(m_trash);
+            for (const QByteArray &name : namesIn(m_trash + "/files"))
+                QVERIFY2(!trashed.key(name).isEmpty(), name + ", " + context); // info beside it
+            for (const QByteArray &shot : shots)
+                QVERIFY2(exists(shot) != trashed.contains(shot), shot + ", " + context);
+            QCOMPARE(run({"--put-back"}), 0);
+            for (const QByteArray &shot : shots)
+                QVERIFY2(readRaw(shot) == shot, shot + ", " + context);
+            QList<QByteArray> left = namesIn(m_trash + "/files") + namesIn(m_trash + "/info");
+            for (const QByteArray &name :
+                 namesIn(QFile::encodeName(m_home->stateHome()) + "/quillbrook"))
+                if (name != "kept" && name != "last-run" && name != "lock")
+                    left.append(name); // a temporary file
+            QVERIFY2(left.isEmpty(), context + ", left: " + left.join(' '));
+            checked += count;
         }
+        qInfo("%s: %d rounds interrupted, %lld entries checked, nothing left behind",
+              QTest::currentDataTag(), rounds - 1, checked);
+    }
+
+    // One run or put back under way and frozen while it holds the lock: a second scheduled run
+    // skips with one line and exit 0; a put back waits its turn. The record, the journal and the
+    // kept list stay whole: everything comes back, and a later run takes nothing put back.
+    void secondRunWhileOneIsUnderWay_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QByteArray>("said");
+        const QByteArray skipped("Skipped: another cleanup is running");
+        QTest::newRow("a run during a run") << "--headless"
+                                            << "--headless" << skipped;
+        QTest::newRow("a run during a put back") << "--put-back"
+                                                 << "--headless" << skipped;
+        QTest::newRow("a put back during a run")
+            << "--headless"
+            << "--put-back" << QByteArray("Put back 300 of 300");
+    }
+    void secondRunWhileOneIsUnderWay()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QByteArray, said);
+        m_settings->setAgeValue(-1);
+        QList<QByteArray> shots;
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(writeRaw(
+                shots.emplace_back(m_desktop + "/Screenshot " + QByteArray::number(i) + ".png")));
+        QVERIFY(first == "--headless" || run({"--headless"}) == 0);
+        QProcess one, two;
+        for (QProcess *process : {&one, &two}) {
+            process->setProcessEnvironment(m_home->processEnvironment());
+            process->setProcessChannelMode(QProcess::MergedChannels);
+        }
+        one.start(TestHome::quillbrookExecutable(), {first});
+        QVERIFY(one.waitForStarted());
+        while (!holdsLock(one.processId()) && one.state() == QProcess::Running)
+            QThread::usleep(200);
+        QVERIFY(::kill(pid_t(one.processId()), SIGSTOP) == 0 && holdsLock(one.processId()));
+        two.start(TestHome::quillbrookExecutable(), {second});
+        QCOMPARE(two.waitForFinished(1000), second == "--headless"); // put back waits
+        QVERIFY(::kill(pid_t(one.processId()), SIGCONT) == 0);
+        QVERIFY(one.waitForFinished(60000));
+        QVERIFY(two.state() == QProcess::NotRunning || two.waitForFinished(60000));
+        QCOMPARE(one.exitCode() + two.exitCode(), 0);
+        QVERIFY2(two.readAll().contains(said), said);
+        QVERIFY(second == "--put-back" || first == "--put-back" || run({"--put-back"}) == 0);
+        QCOMPARE(run({"--headless"}), 0); // all kept
+        for (const QByteArray &shot : shots)
+            QVERIFY2(exists(shot), shot);
+        QVERIFY(namesIn(m_trash + "/files").isEmpty());
     }
 
 private:
+    // Whether the process @p pid holds a file lock (ours is the only one it takes).
+    static bool holdsLock(qint64 pid)
+    {
+        return readRaw("/proc/locks").value_or("").contains(" " + QByteArray::number(pid) + " ");
+    }
+
     // Runs @p program (ours by default) to its end: its exit code, -1 when it did not end by
     // itself; its output and errors in @p output.
     int run(const QStringList &arguments, QByteArray *output = nullptr,

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "cleanup/CleanupCommands.h"
+#include "platform/StopSignals.h"
 #include "settings/AppSettings.h"
 
 #include <QCommandLineParser>
@@ -117,6 +118,7 @@ std::optional<LaunchRequest> headlessRequest(const QStringList &arguments)
 int runWithSettings(LaunchAction action, int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    StopSignals::install(&app); // a put back ends after its current entry, its journal complete
     int status = 1;
     // Inside the event loop, so that anything the command queues (a run's record) is handled
     // before the process ends.

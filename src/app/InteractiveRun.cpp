@@ -2,6 +2,7 @@
 
 #include "AppDelegate.h"
 #include "platform/Autostart.h"
+#include "platform/StopSignals.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -58,6 +59,8 @@ int runInteractive(int argc, char **argv)
 
     // An accessory app: windows closing never ends it, only "Quit" (or the session) does.
     QApplication::setQuitOnLastWindowClosed(false);
+    // At logout a Run Now under way ends after its current entry, then the app quits.
+    StopSignals::install(&app, [] { QCoreApplication::quit(); });
     // The name is the X11 class and the tray item's title; the desktop entry names the class
     // (StartupWMClass). The entry's id is the Wayland app id, by which shells show our name and
     // icon for the panel's window.

@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,28 +34,28 @@ bool isDotOrDotDot(const char *name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// Reads every entry of @p folder, handing each name to @p take. False when the folder cannot be
-// opened or reading it fails part way: a half-read folder is not a listing.
-template <typename Take> bool readFolder(const QByteArray &folder, Take take)
+// Reads every entry of @p folder, handing each name to @p take. 0, or the error number when the
+// folder cannot be opened or reading it fails part way: a half-read folder is not a listing.
+template <typename Take> int readFolder(const QByteArray &folder, Take take)
 {
     if (folder.isEmpty())
-        return false;
+        return ENOENT;
     DIR *dir = opendir(folder.constData());
     if (!dir)
-        return false;
-    bool ok = true;
+        return errno;
+    int err = 0;
     for (;;) {
         errno = 0;
         const dirent *entry = readdir(dir);
         if (!entry) {
-            ok = errno == 0;
+            err = errno;
             break;
         }
         if (!isDotOrDotDot(entry->d_name))
             take(entry->d_name);
     }
     closedir(dir);
-    return ok;
+    return err;
 }
 
 double seconds(const statx_timestamp &ts)
@@ -71,29 +72,31 @@ std::optional<QByteArray> storedFolderPath(const QString &folder)
     return QFile::encodeName(folder);
 }
 
-std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder)
+std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder, int *error)
 {
     const QByteArray prefix = entryPrefix(folder);
     QList<QByteArray> entries;
-    const bool ok = readFolder(folder, [&](const char *name) {
+    const int err = readFolder(folder, [&](const char *name) {
         if (name[0] != '.')
             entries.append(prefix + name);
     });
-    if (!ok)
+    if (error)
+        *error = err;
+    if (err != 0)
         return std::nullopt;
     return entries;
 }
 
-bool canList(const QByteArray &folder)
+int listingError(const QByteArray &folder)
 {
     return readFolder(folder, [](const char *) {});
 }
 
-EntryDates entryDates(const QByteArray &path)
+EntryDates entryDates(const QByteArray &path, int dirFd)
 {
     struct statx st = {};
     if (path.isEmpty() ||
-        statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &st) != 0)
+        statx(dirFd, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &st) != 0)
         return {};
     EntryDates dates;
     // Many file systems (and older kernels) keep no birth time; the mask says whether this one did.
@@ -102,6 +105,16 @@ EntryDates entryDates(const QByteArray &path)
     if (st.stx_mask & STATX_MTIME)
         dates.modification = seconds(st.stx_mtime);
     return dates;
+}
+
+std::optional<QByteArray> canonicalPath(const QByteArray &path)
+{
+    char *resolved = realpath(path.constData(), nullptr);
+    if (!resolved)
+        return std::nullopt;
+    QByteArray result(resolved);
+    std::free(resolved);
+    return result;
 }
 
 QByteArray lastComponent(const QByteArray &path)

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <fcntl.h>
 #include <optional>
 
 /** The two dates the age rule looks at; each may be absent. */
@@ -29,18 +30,23 @@ std::optional<QByteArray> storedFolderPath(const QString &folder);
 /**
  * The direct entries of @p folder as absolute paths, in the order the directory yields them,
  * entries whose names begin with "." left out. No entry is stat'ed. Empty optional when the
- * folder cannot be listed (missing, not a folder, access refused).
+ * folder cannot be listed (missing, not a folder, access refused), with the error number in
+ * @p error (0 on success).
  */
-std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder);
+std::optional<QList<QByteArray>> listVisibleEntries(const QByteArray &folder, int *error = nullptr);
 
-/** Whether @p folder can be listed, hidden entries included; nothing else is reported. */
-bool canList(const QByteArray &folder);
+/** 0 when @p folder can be listed, hidden entries included, else the error number. */
+int listingError(const QByteArray &folder);
 
 /**
  * Birth and modification time of the entry itself (a symbolic link is not followed), in one
- * request. A failed request leaves both absent.
+ * request; @p path is relative to the open folder @p dirFd when given. A failed request leaves
+ * both absent.
  */
-EntryDates entryDates(const QByteArray &path);
+EntryDates entryDates(const QByteArray &path, int dirFd = AT_FDCWD);
+
+/** @p path with every link resolved and no "." or ".." left; nothing when it cannot be. */
+std::optional<QByteArray> canonicalPath(const QByteArray &path);
 
 /** The last component of @p path (the entry's name). */
 QByteArray lastComponent(const QByteArray &path);

@@ -2,14 +2,16 @@
 
 #include "TrashInfo.h"
 
-#include "platform/ErrorText.h"
+#include "platform/AtomicFile.h"
 #include "platform/HostPaths.h"
+#include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
+#include "platform/StateFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
-#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,44 +39,26 @@ std::optional<double> unDate(const QByteArray &text)
     return ok ? std::optional(value) : std::nullopt;
 }
 
+QByteArray statePath(const char *name)
+{
+    return Paths::joined(RunJournalStore::stateFolder(), name);
+}
+
 bool writeState(const char *name, const QByteArray &content, QString *error)
 {
-    const QByteArray folder = RunJournalStore::stateFolder();
-    for (qsizetype end = folder.indexOf('/', 1);; end = folder.indexOf('/', end + 1)) {
-        const QByteArray prefix = end < 0 ? folder : folder.left(end);
-        if (mkdir(prefix.constData(), 0700) != 0 && errno != EEXIST) {
-            *error = errorText(QStringLiteral("Cannot create the folder"),
-                               QFile::decodeName(prefix), errno);
-            return false;
-        }
-        if (end < 0)
-            break;
-    }
-    QSaveFile file(QFile::decodeName(folder + '/' + name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() ||
-        !file.commit()) {
-        *error = QStringLiteral("Cannot write ") + file.fileName() + QStringLiteral(": ") +
-                 file.errorString();
-        return false;
-    }
-    return true;
+    return RunJournalStore::makeStateFolder(error) &&
+           writeFileAtomically(statePath(name), content, error);
 }
 
 QList<QList<QByteArray>> readState(const char *name)
 {
-    QFile file(QFile::decodeName(RunJournalStore::stateFolder() + '/' + name));
     QList<QList<QByteArray>> lines;
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                lines.append(line.split(' '));
-    }
+    const std::optional<QByteArray> text =
+        readStateFile(statePath(name), RunJournalStore::MaxStateFileBytes);
+    for (const QByteArray &line : text.value_or(QByteArray()).split('\n'))
+        if (!line.isEmpty())
+            lines.append(line.split(' '));
     return lines;
-}
-
-bool sameDate(const std::optional<double> &a, const std::optional<double> &b)
-{
-    return a.has_value() == b.has_value() && (!a || *a == *b);
 }
 
 } // namespace
@@ -86,13 +70,44 @@ QByteArray stateFolder()
     return QFile::encodeName(HostPaths::stateHome() + QStringLiteral("/quillbrook"));
 }
 
+bool makeStateFolder(QString *error)
+{
+    return makePrivateFolder(stateFolder(), error, ExistingFolder::Tighten);
+}
+
+void removeLeftovers()
+{
+    const std::optional<QList<QByteArray>> entries = FileSystem::listVisibleEntries(stateFolder());
+    for (const QByteArray &path : entries.value_or(QList<QByteArray>())) {
+        const QByteArray name = FileSystem::lastComponent(path);
+        for (const QByteArray written : {"kept.", "last-run."})
+            if (name.size() == written.size() + 6 && name.startsWith(written))
+                unlink(path.constData());
+    }
+}
+
+QByteArray entryLine(const JournalEntry &entry)
+{
+    return "moved " + field(entry.originalPath) + ' ' + field(entry.trashFolder) + ' ' +
+           field(entry.name) + ' ' + QByteArray::number(entry.device) + ' ' +
+           QByteArray::number(entry.inode) + '\n';
+}
+
+QByteArray failureLine(qint64 failedCount, const QString &firstFailure)
+{
+    return "failed " + QByteArray::number(failedCount) + ' ' + field(firstFailure.toUtf8()) + '\n';
+}
+
+QByteArray withdrawnLine()
+{
+    return QByteArrayLiteral("withdrawn\n");
+}
+
 bool writeJournal(const RunJournal &journal, QString *error)
 {
-    QByteArray text = "failed " + QByteArray::number(journal.failedCount) + ' ' +
-                      field(journal.firstFailure.toUtf8()) + '\n';
+    QByteArray text = failureLine(journal.failedCount, journal.firstFailure);
     for (const JournalEntry &entry : journal.entries)
-        text += "moved " + field(entry.originalPath) + ' ' + field(entry.trashFolder) + ' ' +
-                field(entry.name) + '\n';
+        text += entryLine(entry);
     return writeState("last-run", text, error);
 }
 
@@ -103,42 +118,52 @@ RunJournal readJournal()
         if (fields.size() == 3 && fields[0] == "failed") {
             journal.failedCount = fields[1].toLongLong();
             journal.firstFailure = QString::fromUtf8(unfield(fields[2]));
-        } else if (fields.size() == 4 && fields[0] == "moved") {
-            journal.entries.append({unfield(fields[1]), unfield(fields[2]), unfield(fields[3])});
+        } else if (fields.size() == 6 && fields[0] == "moved") {
+            journal.entries.append({unfield(fields[1]), unfield(fields[2]), unfield(fields[3]),
+                                    fields[4].toULongLong(), fields[5].toULongLong()});
+        } else if (fields == QList<QByteArray>{"withdrawn"} && !journal.entries.isEmpty()) {
+            journal.entries.removeLast();
         }
     }
     return journal;
 }
 
-bool writeKept(const QList<KeptEntry> &kept, QString *error)
+bool writeKept(const KeptEntries &kept, QString *error)
 {
     QByteArray text;
-    for (const KeptEntry &entry : kept)
-        text += field(entry.path) + ' ' + dateField(entry.dates.creation) + ' ' +
-                dateField(entry.dates.modification) + '\n';
+    for (auto entry = kept.cbegin(); entry != kept.cend(); ++entry)
+        text += field(entry.key()) + ' ' + dateField(entry->creation) + ' ' +
+                dateField(entry->modification) + '\n';
     return writeState("kept", text, error);
 }
 
-QList<KeptEntry> readKept()
+KeptEntries readKept()
 {
-    const QList<QList<QByteArray>> lines = readState("kept");
-    QList<KeptEntry> kept;
-    for (const QList<QByteArray> &fields : lines) {
-        if (fields.size() != 3)
-            continue;
-        const KeptEntry entry{unfield(fields[0]), {unDate(fields[1]), unDate(fields[2])}};
-        const EntryDates now = FileSystem::entryDates(entry.path);
-        if (now.modification && sameDate(now.creation, entry.dates.creation) &&
-            sameDate(now.modification, entry.dates.modification))
-            kept.append(entry);
-    }
-    QString ignored; // a stale line only costs a look next time
-    if (kept.size() != lines.size())
-        writeKept(kept, &ignored);
+    KeptEntries kept;
+    for (const QList<QByteArray> &fields : readState("kept"))
+        if (fields.size() == 3)
+            kept.insert(unfield(fields[0]), {unDate(fields[1]), unDate(fields[2])});
+    return kept;
+}
+
+KeptEntries stillKept(KeptEntries kept)
+{
+    kept.removeIf([](const KeptEntries::iterator &entry) {
+        const EntryDates now = FileSystem::entryDates(entry.key());
+        return !now.modification || now.creation != entry->creation ||
+               now.modification != entry->modification;
+    });
     return kept;
 }
 
 } // namespace RunJournalStore
+
+bool isKept(const KeptEntries &kept, const QByteArray &path, const EntryDates &dates)
+{
+    const auto entry = kept.constFind(path);
+    return entry != kept.cend() && entry->creation == dates.creation &&
+           entry->modification == dates.modification;
+}
 
 RunJournal lastRunJournal()
 {
@@ -150,7 +175,9 @@ qint64 entriesStillInTrash(const RunJournal &journal)
     qint64 count = 0;
     for (const JournalEntry &entry : journal.entries) {
         struct stat st = {};
-        count += lstat((entry.trashFolder + "/files/" + entry.name).constData(), &st) == 0 ? 1 : 0;
+        const QByteArray path = TrashInfo::filesPath(entry.trashFolder, entry.name);
+        count += lstat(path.constData(), &st) == 0 && quint64(st.st_dev) == entry.device &&
+                 quint64(st.st_ino) == entry.inode;
     }
     return count;
 }

@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -12,6 +13,8 @@ struct JournalEntry
     QByteArray originalPath; ///< absolute path it had
     QByteArray trashFolder;  ///< the trash folder holding files/ and info/
     QByteArray name;         ///< its name in files/
+    quint64 device = 0;      ///< its device and inode: only the entry that still has them is
+    quint64 inode = 0;       ///< the one the run moved
 };
 
 /** What the last run (scheduled or Run Now) moved, and how many moves failed. */
@@ -22,21 +25,37 @@ struct RunJournal
     QString firstFailure; ///< the first failure's log line; empty when none failed
 };
 
-/** An entry put back from the Trash, kept from later runs while its path and dates stay. */
-struct KeptEntry
-{
-    QByteArray path;
-    EntryDates dates;
-};
+/** Entries put back, by path: kept from later runs while the path holds the same dates. */
+using KeptEntries = QHash<QByteArray, EntryDates>;
 
 /**
- * The run journal and the kept entries, in $XDG_STATE_HOME/quillbrook (made 0700). Both files
- * are replaced whole and atomically; a missing or unreadable file reads as empty.
+ * The run journal and the kept entries, in $XDG_STATE_HOME/quillbrook (0700, files 0600).
+ * Nothing read from there is trusted: a file that is a link, not a regular file or too large
+ * reads as empty (and is logged); writers replace whole files atomically and never write through
+ * a link. Only a run or a put back holding the user's lock (RunLock) writes here.
  */
 namespace RunJournalStore {
 
 /** The state folder, read from the environment now. */
 QByteArray stateFolder();
+
+/** Makes the state folder (0700, tightened when looser). False with @p error when it cannot. */
+bool makeStateFolder(QString *error);
+
+/** A state file larger than this is not read. */
+inline constexpr qint64 MaxStateFileBytes = 64 * 1024 * 1024;
+
+/**
+ * Removes what a write killed half way left in the state folder (its temporary files). Only a
+ * run or put back holding the user's lock writes there, so the caller must hold it.
+ */
+void removeLeftovers();
+
+/** The journal's line for @p entry, and for the run's failures (newline included). */
+QByteArray entryLine(const JournalEntry &entry);
+QByteArray failureLine(qint64 failedCount, const QString &firstFailure);
+/** The line that takes back the entry line just before it (the move did not happen). */
+QByteArray withdrawnLine();
 
 /** Replaces the journal of the last run. False with @p error set when it could not be written. */
 bool writeJournal(const RunJournal &journal, QString *error);
@@ -45,18 +64,21 @@ bool writeJournal(const RunJournal &journal, QString *error);
 RunJournal readJournal();
 
 /** Replaces the kept entries. False with @p error set when they could not be written. */
-bool writeKept(const QList<KeptEntry> &kept, QString *error);
+bool writeKept(const KeptEntries &kept, QString *error);
 
-/**
- * The kept entries whose path still holds an entry with the same dates; the others (renamed,
- * moved, changed) are forgotten, and the file is rewritten when any was.
- */
-QList<KeptEntry> readKept();
+/** The kept entries as stored; writes nothing. */
+KeptEntries readKept();
+
+/** Those of @p kept whose path still holds an entry with the same dates. */
+KeptEntries stillKept(KeptEntries kept);
 
 } // namespace RunJournalStore
+
+/** Whether @p kept holds @p path with exactly @p dates. */
+bool isKept(const KeptEntries &kept, const QByteArray &path, const EntryDates &dates);
 
 /** The last run's journal (entries, failed count, first failure line). */
 RunJournal lastRunJournal();
 
-/** How many of @p journal's entries are still in their trash under their recorded name. */
+/** How many of @p journal's entries are still in their trash, under their name and identity. */
 qint64 entriesStillInTrash(const RunJournal &journal);

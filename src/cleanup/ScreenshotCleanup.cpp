@@ -1,10 +1,15 @@
 #include "ScreenshotCleanup.h"
 
 #include "FileSystem.h"
+#include "JournalWriter.h"
+#include "PutBack.h"
 #include "RunJournal.h"
+#include "RunLock.h"
 #include "Trash.h"
 
+#include "platform/ErrorText.h"
 #include "platform/Log.h"
+#include "platform/StopRequest.h"
 #include "settings/AppSettings.h"
 
 #include <QMetaObject>
@@ -29,22 +34,35 @@ const QStringList &acceptedPrefixes()
     return prefixes;
 }
 
-bool isKept(const QList<KeptEntry> &kept, const QByteArray &path, const EntryDates &dates)
+// The stored source folder as bytes to list, or nothing with the reason in @p error: an empty
+// or relative path would be read against whatever folder the process runs in, and a folder in
+// a Trash holds entries that were trashed already (moving them again would lose their info).
+std::optional<QByteArray> checkedSourceFolder(const QString &folder, QString *error)
 {
-    for (const KeptEntry &entry : kept) {
-        if (entry.path == path && entry.dates.creation == dates.creation &&
-            entry.dates.modification == dates.modification)
-            return true;
-    }
-    return false;
+    const std::optional<QByteArray> path = FileSystem::storedFolderPath(folder);
+    const std::optional<QByteArray> real = path ? FileSystem::canonicalPath(*path) : std::nullopt;
+    const std::optional<QByteArray> home = FileSystem::canonicalPath(Trash::defaultHomeTrash());
+    const QString why = !path ? QStringLiteral("not an absolute path")
+                        : real && isInsideATrash(*real, home.value_or(QByteArray()))
+                            ? QStringLiteral("it lies inside a Trash")
+                            : QString();
+    if (!why.isEmpty())
+        *error =
+            QStringLiteral("Cannot list the source folder ") + folder + QStringLiteral(": ") + why;
+    return why.isEmpty() ? path : std::nullopt;
 }
 
-// The source folder's visible entries; nothing when the stored path is empty or relative, or the
-// folder cannot be listed.
-std::optional<QList<QByteArray>> listSourceFolder(const QString &sourceFolder)
+// The source folder's visible entries; nothing, with the reason in @p error, when the folder
+// cannot be listed.
+std::optional<QList<QByteArray>> listSourceFolder(const QString &sourceFolder, QString *error)
 {
-    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(sourceFolder);
-    return folder ? FileSystem::listVisibleEntries(*folder) : std::nullopt;
+    const std::optional<QByteArray> folder = checkedSourceFolder(sourceFolder, error);
+    int err = 0;
+    const std::optional<QList<QByteArray>> entries =
+        folder ? FileSystem::listVisibleEntries(*folder, &err) : std::nullopt;
+    if (folder && !entries)
+        *error = errorText(QStringLiteral("Cannot list the source folder"), sourceFolder, err);
+    return entries;
 }
 
 // The date that decides an entry's age: the creation date when present, else the modification
@@ -58,6 +76,61 @@ PreviewEntry previewEntry(const QByteArray &path, const EntryDates &dates, doubl
     return {path, now, DateSource::None};
 }
 
+QList<PreviewEntry> selectEntries(const QList<QByteArray> &entries, const KeptEntries &kept,
+                                  double cutoff, double now)
+{
+    QList<PreviewEntry> selected;
+    for (const QByteArray &entry : entries) {
+        if (!isScreenshotName(entry))
+            continue;
+        const EntryDates dates = FileSystem::entryDates(entry);
+        if (passesAgeRule(dates, cutoff, now) && !isKept(kept, entry, dates))
+            selected.append(previewEntry(entry, dates, now));
+    }
+    // Oldest first, ties by name, whatever order the directory gave: the list and --preview read
+    // in age order, and a run cut short has taken the oldest.
+    std::sort(selected.begin(), selected.end(), [](const PreviewEntry &a, const PreviewEntry &b) {
+        return std::tie(a.date, a.path) < std::tie(b.date, b.path);
+    });
+    return selected;
+}
+
+// The part of a run that needs the lock: tidy what an interrupted run or put back left, select,
+// then move each entry with its journal line written first.
+RunReport lockedRun(AppSettings &settings, const RunOptions &options, const Clock &clock)
+{
+    RunReport report;
+    const double now = clock.now();
+    const double cutoff = ageCutoff(now, settings.ageValue(), settings.ageUnit());
+    // This run's journal replaces the last one: whatever that one left half done is finished
+    // first, and kept entries that changed since are forgotten.
+    RunJournalStore::removeLeftovers();
+    removeStrandedInfoFiles(RunJournalStore::readJournal());
+    const KeptEntries stored = RunJournalStore::readKept();
+    const KeptEntries kept = RunJournalStore::stillKept(stored);
+    QString ignored; // a stale line only costs a look next time
+    if (kept.size() != stored.size())
+        RunJournalStore::writeKept(kept, &ignored);
+    const std::optional<QList<QByteArray>> entries =
+        listSourceFolder(settings.sourceFolder(), &report.error);
+    QList<QByteArray> candidates;
+    for (const PreviewEntry &entry :
+         selectEntries(entries.value_or(QList<QByteArray>()), kept, cutoff, now))
+        candidates.append(entry.path);
+    JournalWriter journal;
+    QString error;
+    if (!journal.begin(&error)) {
+        report.error = error; // nothing may move that put back could not find
+        return report;
+    }
+    Trash trash;
+    trash.setJournal(&journal);
+    trashEntries(candidates, trash, &report, options);
+    trash.syncUsed();
+    journal.finish(report.failed, report.firstFailure);
+    return report;
+}
+
 } // namespace
 
 double ageCutoff(double now, qint64 ageValue, AgeUnit unit)
@@ -67,7 +140,8 @@ double ageCutoff(double now, qint64 ageValue, AgeUnit unit)
 
 QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff, const Clock &clock)
 {
-    const std::optional<QList<QByteArray>> entries = listSourceFolder(sourceFolder);
+    QString ignored;
+    const std::optional<QList<QByteArray>> entries = listSourceFolder(sourceFolder, &ignored);
     if (!entries)
         return {};
     QList<QByteArray> candidates;
@@ -104,78 +178,97 @@ bool passesAgeRule(const EntryDates &dates, double cutoff, double now)
     return previewEntry(QByteArray(), dates, now).date < cutoff;
 }
 
-qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunJournal *journal)
+qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunReport *report,
+                    const RunOptions &options)
 {
-    qint64 count = 0;
+    RunReport counts;
+    qint64 done = 0;
     for (const QByteArray &entry : candidates) {
-        QString error;
-        TrashedEntry placed;
-        if (trash.trashEntry(entry, &error, &placed)) {
-            ++count;
-            if (journal)
-                journal->entries.append({placed.originalPath, placed.trashFolder, placed.name});
-            continue;
+        if (options.stop && options.stop->isRequested()) {
+            counts.stopped = true;
+            break;
         }
-        const QString line = QStringLiteral("Failed to trash ") +
-                             FileSystem::decodeLeniently(entry) + QStringLiteral(": ") + error;
-        logLine(line);
-        if (journal && journal->failedCount++ == 0)
-            journal->firstFailure = line;
+        QString error;
+        if (trash.trashEntry(entry, &error)) {
+            ++counts.moved;
+        } else {
+            const QString line = QStringLiteral("Failed to trash ") +
+                                 FileSystem::decodeLeniently(entry) + QStringLiteral(": ") + error;
+            logLine(line);
+            if (counts.failed++ == 0)
+                counts.firstFailure = line;
+        }
+        if (options.progress)
+            options.progress(++done, candidates.size());
     }
-    return count;
+    if (report) {
+        report->moved += counts.moved;
+        report->failed += counts.failed;
+        report->stopped = counts.stopped;
+        if (report->firstFailure.isEmpty())
+            report->firstFailure = counts.firstFailure;
+    }
+    return counts.moved;
 }
 
-void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed)
+void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed,
+               const QString &error)
 {
-    settings.recordRun({when, count, failed, QString()});
+    settings.recordRun({when, count, failed, error});
 }
 
-QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock)
+QString sourceFolderError(const QString &folder)
+{
+    QString error;
+    const std::optional<QByteArray> path = checkedSourceFolder(folder, &error);
+    const int err = path ? FileSystem::listingError(*path) : 0;
+    if (err != 0)
+        error = errorText(QStringLiteral("Cannot list the source folder"), folder, err);
+    return error;
+}
+
+QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock, QString *error)
 {
     const double now = clock.now();
     const double cutoff = ageCutoff(now, settings.ageValue(), settings.ageUnit());
-    const std::optional<QList<QByteArray>> entries = listSourceFolder(settings.sourceFolder());
+    QString why;
+    const std::optional<QList<QByteArray>> entries =
+        listSourceFolder(settings.sourceFolder(), &why);
+    if (error)
+        *error = why;
     if (!entries)
         return {};
-    const QList<KeptEntry> kept = RunJournalStore::readKept();
-    QList<PreviewEntry> selected;
-    for (const QByteArray &entry : *entries) {
-        if (!isScreenshotName(entry))
-            continue;
-        const EntryDates dates = FileSystem::entryDates(entry);
-        if (passesAgeRule(dates, cutoff, now) && !isKept(kept, entry, dates))
-            selected.append(previewEntry(entry, dates, now));
-    }
-    // Oldest first, ties by name, whatever order the directory gave: the list and --preview read
-    // in age order, and a run cut short has taken the oldest.
-    std::sort(selected.begin(), selected.end(), [](const PreviewEntry &a, const PreviewEntry &b) {
-        return std::tie(a.date, a.path) < std::tie(b.date, b.path);
-    });
-    return selected;
+    return selectEntries(*entries, RunJournalStore::readKept(), cutoff, now);
+}
+
+RunReport runCleanup(AppSettings &settings, const RunOptions &options, const Clock &clock)
+{
+    const RunLock lock(options.lockWait, options.stop);
+    RunReport report;
+    report.busy = lock.state() == RunLock::State::Busy;
+    if (report.busy)
+        return report;
+    if (lock.state() == RunLock::State::Held)
+        report = lockedRun(settings, options, clock);
+    else
+        report.error = lock.error();
+    if (!report.error.isEmpty())
+        logLine(report.error);
+    // The record is written by the event loop after the caller's current work, with the time
+    // the moves ended: the caller's clock need not outlive this call.
+    const double ended = clock.now();
+    QMetaObject::invokeMethod(
+        &settings,
+        [&settings, report, ended] {
+            recordRun(settings, report.moved, ended, report.failed, report.error);
+        },
+        Qt::QueuedConnection);
+    return report;
 }
 
 qint64 runCleanup(AppSettings &settings, const Clock &clock)
 {
-    QList<QByteArray> candidates;
-    for (const PreviewEntry &entry : previewEntries(settings, clock))
-        candidates.append(entry.path);
-    RunJournal journal;
-    qint64 count = 0;
-    {
-        Trash trash;
-        count = trashEntries(candidates, trash, &journal);
-    }
-    QString error;
-    if (!RunJournalStore::writeJournal(journal, &error))
-        logLine(error);
-    // The record is written by the event loop after the caller's current work, with the time
-    // the moves ended: the caller's clock need not outlive this call.
-    const double ended = clock.now();
-    const qint64 failed = journal.failedCount;
-    QMetaObject::invokeMethod(
-        &settings, [&settings, count, ended, failed] { recordRun(settings, count, ended, failed); },
-        Qt::QueuedConnection);
-    return count;
+    return runCleanup(settings, RunOptions(), clock).moved;
 }
 
 qint64 countCandidates(AppSettings &settings, const Clock &clock)
@@ -185,8 +278,7 @@ qint64 countCandidates(AppSettings &settings, const Clock &clock)
 
 bool probeFolderAccess(AppSettings &settings)
 {
-    const std::optional<QByteArray> folder = FileSystem::storedFolderPath(settings.sourceFolder());
-    return !folder || !FileSystem::canList(*folder);
+    return !sourceFolderError(settings.sourceFolder()).isEmpty();
 }
 
 template <> struct EnumTexts<DateSource>

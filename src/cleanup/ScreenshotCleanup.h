@@ -9,9 +9,12 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+
 class AppSettings;
+class StopRequest;
 class Trash;
-struct RunJournal;
 
 /** Which date decided an entry's age. */
 enum class DateSource
@@ -30,6 +33,32 @@ struct PreviewEntry
     QByteArray path;
     double date = 0; ///< the deciding date, seconds since 1970
     DateSource source = DateSource::None;
+};
+
+/** How a run is carried out; the defaults are those of a scheduled run. */
+struct RunOptions
+{
+    /** How long to wait while another run or put back holds the user's lock; 0: give up. */
+    std::chrono::milliseconds lockWait{0};
+    /** Checked between entries: the run ends after the entry it is moving. May be null. */
+    const StopRequest *stop = nullptr;
+    /** Told after each entry how many of how many are done, on the run's thread. */
+    std::function<void(qint64 done, qint64 total)> progress;
+};
+
+/** What a run did. */
+struct RunReport
+{
+    bool busy = false;    ///< another run or put back held the lock: nothing done or recorded
+    bool stopped = false; ///< a stop request ended it before every entry was tried
+    qint64 moved = 0;
+    qint64 failed = 0;    ///< entries it could not move, each logged
+    QString firstFailure; ///< the first of those log lines
+    /** Why it could not look at its folder or could not start, as logged; empty when it could. */
+    QString error;
+
+    /** The exit status of a scheduled run: 1 when a move failed or it could not look or start. */
+    int exitStatus() const { return failed > 0 || !error.isEmpty() ? 1 : 0; }
 };
 
 /**
@@ -60,30 +89,46 @@ bool passesAgeRule(const EntryDates &dates, double cutoff, double now);
 bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock = Clock::system());
 
 /**
- * Moves each entry to @p trash; logs each failure; returns the number moved. With @p journal,
- * also notes where each entry went, and the failures.
+ * Moves each entry to @p trash; logs each failure; returns the number moved. With @p report,
+ * also counts the moves and failures there. Stops early on @p options' stop request, and tells
+ * its progress.
  */
-qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash,
-                    RunJournal *journal = nullptr);
+qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunReport *report = nullptr,
+                    const RunOptions &options = {});
 
 /**
  * Writes the run record: lastRunDate = @p when (seconds since 1970), lastRunCount = @p count,
- * lastRunFailedCount = @p failed.
+ * lastRunFailedCount = @p failed, lastRunError = @p error.
  */
-void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed = 0);
+void recordRun(AppSettings &settings, qint64 count, double when, qint64 failed = 0,
+               const QString &error = {});
+
+/**
+ * Why the source folder @p folder (as stored) cannot be cleaned, as a log line ("Cannot list
+ * the source folder <path>: <reason>"), or empty when it can be listed. A folder inside a Trash
+ * counts as one that cannot be listed.
+ */
+QString sourceFolderError(const QString &folder);
 
 /**
  * The entries a run started now would move, oldest first, each with the date that decided:
  * the stored age limit and source folder, the name rule, the age rule, and no entry that was
- * put back and kept since. runCleanup moves exactly these.
+ * put back and kept since. runCleanup moves exactly these. Reads state, writes nothing and takes
+ * no lock. A folder that cannot be listed gives nothing, and its error in @p error.
  */
-QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock = Clock::system());
+QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock = Clock::system(),
+                                   QString *error = nullptr);
 
 /**
- * One run: trash what previewEntries gives, write the run's journal (lastRunJournal), queue
- * recordRun (with the time the moves ended) on the event loop of the calling thread, return the
- * number moved.
+ * One run under the user's lock: trash what previewEntries gives, each entry written to the
+ * run's journal (lastRunJournal) before it moves; queue recordRun (with the time the moves
+ * ended) on the event loop of @p settings' thread. Busy (another run kept the lock for @p options'
+ * wait): nothing done, nothing recorded.
  */
+RunReport runCleanup(AppSettings &settings, const RunOptions &options,
+                     const Clock &clock = Clock::system());
+
+/** runCleanup with the defaults of a scheduled run; the number moved. */
 qint64 runCleanup(AppSettings &settings, const Clock &clock = Clock::system());
 
 /** How many entries a run started now would move; moves and records nothing. */

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "TrashFolders.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -17,6 +18,24 @@ struct TrashedEntry
     QByteArray originalPath; ///< absolute path the entry had
     QByteArray trashFolder;  ///< the trash folder holding files/ and info/
     QByteArray name;         ///< the entry's name in files/ (its info file adds ".trashinfo")
+    quint64 device = 0;      ///< the entry's device and inode, which the move keeps: the entry
+    quint64 inode = 0;       ///< in files/ is this one only while they match
+};
+
+/** Told of each move before it happens, so that a record of it survives any interruption. */
+class TrashJournal
+{
+public:
+    virtual ~TrashJournal() = default;
+
+    /**
+     * The entry is about to be moved to @p entry's place, and its info file made. Returning
+     * false (with @p error set) keeps it where it is.
+     */
+    virtual bool aboutToMove(const TrashedEntry &entry, QString *error) = 0;
+
+    /** The move announced last did not happen (its name was taken, or it failed). */
+    virtual void didNotMove() = 0;
 };
 
 /**
@@ -48,6 +67,9 @@ public:
      */
     bool trashEntry(const QByteArray &path, QString *error, TrashedEntry *placed = nullptr);
 
+    /** From now on tells @p journal (which must outlive this object) of each move first. */
+    void setJournal(TrashJournal *journal) { m_journal = journal; }
+
     /** Flushes what was written to the trashes used so far to disk, once each. Also done on
      * destruction. */
     void syncUsed();
@@ -55,15 +77,15 @@ public:
     /** $XDG_DATA_HOME/Trash, read from the environment now. */
     static QByteArray defaultHomeTrash();
 
-    // What one run keeps open (defined where they are used).
+    // A folder entries are taken from, open for the whole run (defined where it is used).
     struct SourceFolder;
-    struct TrashFolders;
 
 private:
     struct Entry;
     enum class Placed
     {
         Moved,
+        NameTaken,
         Failed,
         TrashGone,
     };
@@ -72,9 +94,12 @@ private:
     TrashFolders *trashFor(SourceFolder &source, QString *error);
     Placed placeEntry(const Entry &entry, TrashFolders &trash, QString *error,
                       TrashedEntry *placed);
+    Placed tryName(const Entry &entry, TrashFolders &trash, const QByteArray &name,
+                   const QByteArray &info, QString *error);
 
     QByteArray m_homeTrash;
     const Clock &m_clock;
+    TrashJournal *m_journal = nullptr;
     std::optional<quint64> m_homeDevice;
     std::map<QByteArray, std::unique_ptr<SourceFolder>> m_sources;
     // Keyed by the mount point of the trash's file system; the home trash by an empty key.

@@ -124,6 +124,21 @@ std::optional<QByteArray> trashInfoPath(const QByteArray &text)
     return std::nullopt;
 }
 
+QByteArray filesPath(const QByteArray &trash, const QByteArray &name)
+{
+    return name.isEmpty() ? trash + "/files" : trash + "/files/" + name;
+}
+
+QByteArray infoPath(const QByteArray &trash, const QByteArray &name)
+{
+    return name.isEmpty() ? trash + "/info" : trash + "/info/" + infoFileName(name);
+}
+
+QByteArray infoFileName(const QByteArray &name)
+{
+    return name + ".trashinfo";
+}
+
 QByteArray trashEntryName(const QByteArray &name, qint64 suffix, qsizetype maxLength)
 {
     // "a.tar.gz" becomes "a.tar.2.gz": the extension stays last so the file still opens with the

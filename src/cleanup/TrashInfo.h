@@ -38,6 +38,16 @@ QByteArray trashInfoText(const QByteArray &path, const QByteArray &deletionDate)
  */
 std::optional<QByteArray> trashInfoPath(const QByteArray &text);
 
+/**
+ * Where things lie in the trash folder @p trash: filesPath gives its files/ folder, or the entry
+ * @p name in it; infoPath its info/ folder, or the info file of the entry @p name.
+ */
+QByteArray filesPath(const QByteArray &trash, const QByteArray &name = {});
+QByteArray infoPath(const QByteArray &trash, const QByteArray &name = {});
+
+/** The name of the info file, inside info/, of the entry called @p name in files/. */
+QByteArray infoFileName(const QByteArray &name);
+
 /** Longest name that a file system with 255-byte names accepts for an entry in files/. */
 inline constexpr qsizetype MaxEntryNameLength = 255 - qsizetype(sizeof(".trashinfo") - 1);
 

@@ -7,6 +7,7 @@
 #include "cleanup/FileSystem.h"
 #include "cleanup/PutBack.h"
 #include "cleanup/RunJournal.h"
+#include "cleanup/RunLock.h"
 #include "cleanup/ScreenshotCleanup.h"
 #include "platform/Log.h"
 #include "settings/LoginItem.h"
@@ -166,7 +167,16 @@ void PanelModel::runNow()
 {
     // A run that cannot look at its folder must not read as one that found nothing.
     setPermissionDenied(probeFolderAccess(m_settings));
-    const qint64 trashed = runCleanup(m_settings, m_clock);
+    RunOptions options;
+    options.lockWait = RunLock::DefaultWait;
+    const RunReport report = runCleanup(m_settings, options, m_clock);
+    if (report.busy) {
+        // Shown on the line put back uses, until the other run's record replaces it.
+        m_putBackSummary = RunLock::busyText();
+        emit runRecordChanged();
+        return;
+    }
+    const qint64 trashed = report.moved;
     if (m_previewCount) {
         m_previewCount.reset();
         m_previewRows.clear();
