@@ -70,7 +70,7 @@ inline std::optional<QByteArray> readRaw(const QByteArray &path)
 {
     // By raw bytes: a name that is not UTF-8 would not survive QFile's decoding.
     QFile file;
-    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a FIFO never waits
     if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle))
         return std::nullopt;
     return file.readAll();
