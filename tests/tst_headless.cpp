@@ -124,9 +124,9 @@ private slots:
     }
 
     // A run or put back ended by a signal at a random moment, then put back: every entry is back
-    // where it was, none lost or doubled, and no info file or temporary file is left. SIGTERM
-    // (sent once entries move, so that its handler is in place) ends it normally after
-    // its current entry. QB_KILL_ROUNDS and QB_KILL_ENTRIES make it larger (3 of 200 each).
+    // where it was, none lost or doubled, and no info file or temporary file is left. SIGTERM,
+    // SIGINT or SIGHUP (sent as the first entry moves, so that its handler is in place) ends it
+    // normally after its current entry. QB_KILL_ROUNDS and QB_KILL_ENTRIES make it larger (3 of 200 each).
     void killedRunsLoseNothing_data()
     {
         QTest::addColumn<QString>("option");
@@ -135,6 +135,8 @@ private slots:
         QTest::newRow("run, SIGKILL") << "--headless" << SIGKILL;
         QTest::newRow("put back, SIGTERM") << "--put-back" << SIGTERM;
         QTest::newRow("put back, SIGKILL") << "--put-back" << SIGKILL;
+        QTest::newRow("run, SIGINT") << "--headless" << SIGINT;
+        QTest::newRow("put back, SIGHUP") << "--put-back" << SIGHUP;
     }
     void killedRunsLoseNothing()
     {
@@ -151,7 +153,7 @@ private slots:
             shots.append(m_desktop + "/Screenshot " + QByteArray::number(i) + ".png");
         const quint32 seed = QRandomGenerator::global()->generate();
         QRandomGenerator random(seed);
-        qint64 fullRun = 0, checked = 0;
+        qint64 fullRun = 0, checked = 0, partWay = 0;
         for (int round = 0; round < rounds; ++round) {
             for (const QByteArray &shot : shots)
                 QVERIFY(writeRaw(shot, shot) && setModified(shot, 1e9 + round)); // not kept
@@ -162,13 +164,17 @@ private slots:
             timer.start();
             killed.start(TestHome::quillbrookExecutable(), {option});
             QVERIFY(killed.waitForStarted());
-            if (round > 0) { // the first round measures how long an undisturbed one takes
-                // SIGTERM once entries move, so that the process has its handler in place.
+            const pid_t pid = pid_t(killed.processId());
+            if (round > 0 && signal == SIGKILL) { // at any moment; round 0 measures a whole one
+                QThread::usleep(quint64(random.bounded(fullRun + 1)));
+                ::kill(pid, signal);
+            } else if (round > 0) {
+                // Held still as the first entry moves, so that the signal surely lands part way.
                 const QByteArray watched = putBack ? m_desktop : m_trash + "/files";
-                while (signal == SIGTERM && namesIn(watched).isEmpty() && !killed.waitForFinished(1))
+                while (namesIn(watched).isEmpty() && !killed.waitForFinished(1))
                     ;
-                QThread::usleep(quint64(random.bounded(fullRun / 2 + 1)));
-                ::kill(pid_t(killed.processId()), signal);
+                QVERIFY(::kill(pid, SIGSTOP) == 0 && ::kill(pid, signal) == 0);
+                QVERIFY(::kill(pid, SIGCONT) == 0);
             }
             QVERIFY(killed.waitForFinished(60000));
             fullRun = qMax(fullRun, round == 0 ? timer.nsecsElapsed() / 1000 : 0);
@@ -176,6 +182,8 @@ private slots:
                 "round " + QByteArray::number(round) + ", seed " + QByteArray::number(seed);
             QVERIFY2(signal == SIGKILL || killed.exitStatus() == QProcess::NormalExit, context);
             const QHash<QByteArray, QByteArray> trashed = trashedEntries(m_trash);
+            partWay += round > 0 && trashed.size() > 0 && trashed.size() < count;
+            QVERIFY2(signal == SIGKILL || round == 0 || partWay == round, context); // it stopped
             for (const QByteArray &name : namesIn(m_trash + "/files"))
                 QVERIFY2(!trashed.key(name).isEmpty(), name + ", " + context); // info beside it
             for (const QByteArray &shot : shots)
@@ -191,8 +199,9 @@ private slots:
             QVERIFY2(left.isEmpty(), context + ", left: " + left.join(' '));
             checked += count;
         }
-        qInfo("%s: %d rounds interrupted, %lld entries checked, nothing left behind",
-              QTest::currentDataTag(), rounds - 1, checked);
+        qInfo(
+            "%s: %d rounds interrupted (%lld part way), %lld entries checked, nothing left behind",
+            QTest::currentDataTag(), rounds - 1, partWay, checked);
     }
 
     // One run or put back under way and frozen while it holds the lock: a second scheduled run

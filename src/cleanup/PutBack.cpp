@@ -276,7 +276,7 @@ QList<JournalEntry> moveEach(const QList<JournalEntry> &entries, QList<Checked> 
         if (entry.outcome == Outcome::AlreadyBack)
             continue;
         ++result->total;
-        if (options.stop && options.stop->isRequested()) {
+        if (StopRequest::isRequested(options.stop)) {
             stayed.append(entries[i]); // the next put back tries it
             continue;
         }

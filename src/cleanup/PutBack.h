@@ -16,7 +16,8 @@ struct PutBackOptions
 {
     /** How long to wait while another run or put back holds the user's lock. */
     std::chrono::milliseconds lockWait = RunLock::DefaultWait;
-    /** Checked between entries: the put back ends after the entry it is moving. May be null. */
+    /** Checked between entries: the put back ends after the entry it is moving. Without one,
+     *  only a stop signal ends it early. */
     const StopRequest *stop = nullptr;
 };
 

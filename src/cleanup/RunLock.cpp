@@ -66,7 +66,7 @@ RunLock::RunLock(std::chrono::milliseconds wait, const StopRequest *stop)
                 errorText(QStringLiteral("Cannot lock"), FileSystem::decodeLeniently(path), errno);
             return;
         }
-        if (waited.elapsed() >= wait.count() || (stop && stop->isRequested())) {
+        if (waited.elapsed() >= wait.count() || StopRequest::isRequested(stop)) {
             m_state = State::Busy;
             return;
         }

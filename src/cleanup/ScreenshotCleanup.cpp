@@ -184,7 +184,7 @@ qint64 trashEntries(const QList<QByteArray> &candidates, Trash &trash, RunReport
     RunReport counts;
     qint64 done = 0;
     for (const QByteArray &entry : candidates) {
-        if (options.stop && options.stop->isRequested()) {
+        if (StopRequest::isRequested(options.stop)) {
             counts.stopped = true;
             break;
         }

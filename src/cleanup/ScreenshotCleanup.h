@@ -40,7 +40,8 @@ struct RunOptions
 {
     /** How long to wait while another run or put back holds the user's lock; 0: give up. */
     std::chrono::milliseconds lockWait{0};
-    /** Checked between entries: the run ends after the entry it is moving. May be null. */
+    /** Checked between entries: the run ends after the entry it is moving. Without one, only a
+     *  stop signal ends it early. */
     const StopRequest *stop = nullptr;
     /** Told after each entry how many of how many are done, on the run's thread. */
     std::function<void(qint64 done, qint64 total)> progress;

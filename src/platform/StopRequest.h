@@ -16,6 +16,9 @@ public:
     /** Whether a stop was asked for, here or by a stop signal. */
     bool isRequested() const noexcept;
 
+    /** The same for an optional request: without one, a stop signal alone counts. */
+    static bool isRequested(const StopRequest *request) noexcept;
+
 private:
     std::atomic<bool> m_requested{false};
 };
