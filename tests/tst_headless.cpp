@@ -126,7 +126,8 @@ private slots:
     // A run or put back ended by a signal at a random moment, then put back: every entry is back
     // where it was, none lost or doubled, and no info file or temporary file is left. SIGTERM,
     // SIGINT or SIGHUP (sent as the first entry moves, so that its handler is in place) ends it
-    // normally after its current entry. QB_KILL_ROUNDS and QB_KILL_ENTRIES make it larger (3 of 200 each).
+    // normally after its current entry. QB_KILL_ROUNDS and QB_KILL_ENTRIES make it larger (3 of 200
+    // each).
     void killedRunsLoseNothing_data()
     {
         QTest::addColumn<QString>("option");
