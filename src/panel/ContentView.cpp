@@ -379,7 +379,7 @@ void ContentView::restyle()
         PanelStyle::setTextColor(label, secondary);
     PanelStyle::setTextColor(m_previewValue, PanelStyle::orangeColor(pal));
     PanelStyle::setTextColor(m_runErrorValue, PanelStyle::orangeColor(pal));
-    PanelStyle::setTextColor(m_putBackButton, pal.color(QPalette::Link));
+    PanelStyle::setTextColor(m_putBackButton, PanelStyle::linkColor(pal));
 
     for (QFrame *divider : std::as_const(m_dividers)) {
         QPalette dividerPalette = divider->palette();
@@ -393,7 +393,7 @@ void ContentView::restyle()
     // "Run Now" is the prominent button: its bezel filled with the accent colour.
     QPalette accent = m_runNowButton->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        accent.setColor(group, QPalette::Button, pal.color(group, QPalette::Highlight));
+        accent.setColor(group, QPalette::Button, PanelStyle::accentFill(pal, group));
         accent.setColor(group, QPalette::ButtonText, pal.color(group, QPalette::HighlightedText));
     }
     m_runNowButton->setPalette(accent);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 // Outside any namespace, as Q_INIT_RESOURCE requires: the icons live in this static library
 // and would otherwise be dropped by the linker.
@@ -26,6 +27,33 @@ qreal scaled(const QFont &base, qreal factor)
 bool isDark(const QPalette &palette)
 {
     return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QColor standardOrange(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 159, 10) : QColor(255, 149, 0);
+}
+
+double channel(float value)
+{
+    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+}
+
+double relativeLuminance(const QColor &color)
+{
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+           0.0722 * channel(color.blueF());
+}
+
+QColor laidOver(const QColor &color, const QColor &background)
+{
+    const float alpha = color.alphaF();
+    const auto mix = [alpha](float top, float bottom) {
+        return top * alpha + bottom * (1 - alpha);
+    };
+    return QColor::fromRgbF(mix(color.redF(), background.redF()),
+                            mix(color.greenF(), background.greenF()),
+                            mix(color.blueF(), background.blueF()));
 }
 
 void ensureResources()
@@ -68,16 +96,75 @@ QFont smallControlFont(const QFont &base)
     return font;
 }
 
+double contrastRatio(const QColor &first, const QColor &second)
+{
+    const double a = relativeLuminance(first);
+    const double b = relativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QColor withContrast(const QColor &color, const QColor &background, double ratio)
+{
+    // Measured in the 8 bits per channel the screen shows, so rounding cannot take it below.
+    const auto shade = [seen = laidOver(color, background)](float lightness) {
+        return QColor(QColor::fromHslF(seen.hslHueF(), seen.hslSaturationF(), lightness).rgb());
+    };
+    const QColor seen = QColor(laidOver(color, background).rgb());
+    if (contrastRatio(seen, background) >= ratio)
+        return seen;
+    // Towards black or white, whichever stands further from the background; the least change
+    // of lightness that is enough, found by halving.
+    const bool darker =
+        contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background);
+    float enough = darker ? 0.0f : 1.0f;
+    float notEnough = seen.lightnessF();
+    for (int step = 0; step < 16; ++step) {
+        const float middle = (enough + notEnough) / 2;
+        (contrastRatio(shade(middle), background) >= ratio ? enough : notEnough) = middle;
+    }
+    return shade(enough);
+}
+
 QColor secondaryColor(const QPalette &palette)
+{
+    return secondaryColor(palette, palette.color(QPalette::Active, QPalette::Window));
+}
+
+QColor secondaryColor(const QPalette &palette, const QColor &background)
 {
     QColor color = palette.color(QPalette::Active, QPalette::WindowText);
     color.setAlphaF(isDark(palette) ? 0.6 : 0.55);
-    return color;
+    return withContrast(color, background);
 }
 
 QColor orangeColor(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(255, 159, 10) : QColor(255, 149, 0);
+    return withContrast(standardOrange(palette), palette.color(QPalette::Active, QPalette::Window));
+}
+
+QColor noticeBackground(const QPalette &palette)
+{
+    QColor faint = standardOrange(palette);
+    faint.setAlphaF(0.1);
+    return laidOver(faint, palette.color(QPalette::Active, QPalette::Window));
+}
+
+QColor linkColor(const QPalette &palette)
+{
+    return withContrast(palette.color(QPalette::Active, QPalette::Link),
+                        palette.color(QPalette::Active, QPalette::Window));
+}
+
+QColor accentFill(const QPalette &palette, QPalette::ColorGroup group)
+{
+    return withContrast(palette.color(group, QPalette::Highlight),
+                        palette.color(group, QPalette::HighlightedText));
+}
+
+QColor focusRingColor(const QPalette &palette)
+{
+    return withContrast(palette.color(QPalette::Active, QPalette::Highlight),
+                        palette.color(QPalette::Active, QPalette::Window), minimumRingContrast);
 }
 
 QColor separatorColor(const QPalette &palette)

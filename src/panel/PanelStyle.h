@@ -24,10 +24,34 @@ QFont monospaceFont(const QFont &base);
 /** Buttons in the small control size. */
 QFont smallControlFont(const QFont &base);
 
-/** The dimmed foreground for subordinate text. */
+/** What every text of the panel reaches against its background (WCAG AA for body text). */
+constexpr double minimumTextContrast = 4.5;
+/** What the focus ring reaches against the panel (WCAG AA for the parts of a control). */
+constexpr double minimumRingContrast = 3.0;
+
+/** The WCAG contrast ratio of two opaque colours: 1 for the same, 21 for black on white. */
+double contrastRatio(const QColor &first, const QColor &second);
+/**
+ * @p color in the shade nearest to it, same hue and saturation, that reaches @p ratio against
+ * @p background; unchanged when it already does. A translucent colour is laid over the
+ * background first, so the result is what the eye sees, and opaque.
+ */
+QColor withContrast(const QColor &color, const QColor &background,
+                    double ratio = minimumTextContrast);
+
+/** The dimmed foreground for subordinate text, readable on @p background (the window's). */
 QColor secondaryColor(const QPalette &palette);
-/** The standard orange, a shade lighter on dark themes. */
+QColor secondaryColor(const QPalette &palette, const QColor &background);
+/** The standard orange in a shade readable on the window: darker on light themes. */
 QColor orangeColor(const QPalette &palette);
+/** The permission notice's faint orange, laid over the window. */
+QColor noticeBackground(const QPalette &palette);
+/** The link colour, readable on the window. */
+QColor linkColor(const QPalette &palette);
+/** The prominent button's fill: the accent in a shade its text can be read on. */
+QColor accentFill(const QPalette &palette, QPalette::ColorGroup group = QPalette::Active);
+/** The ring around the control that has the keyboard. */
+QColor focusRingColor(const QPalette &palette);
 /** The thin dividers. */
 QColor separatorColor(const QPalette &palette);
 

@@ -59,7 +59,9 @@ void PermissionNotice::restyle()
     title.setWeight(QFont::DemiBold);
     m_title->setFont(title);
     m_explanation->setFont(caption);
-    PanelStyle::setTextColor(m_explanation, PanelStyle::secondaryColor(palette()));
+    PanelStyle::setTextColor(
+        m_explanation,
+        PanelStyle::secondaryColor(palette(), PanelStyle::noticeBackground(palette())));
     m_button->setFont(PanelStyle::smallControlFont(font()));
 
     const int iconSize = QFontMetrics(caption).height();
@@ -73,9 +75,7 @@ void PermissionNotice::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill = PanelStyle::orangeColor(palette());
-    fill.setAlphaF(0.1);
     QPainterPath box;
     box.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.fillPath(box, fill);
+    painter.fillPath(box, PanelStyle::noticeBackground(palette()));
 }
