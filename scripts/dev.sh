@@ -19,9 +19,10 @@ esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
-# What building and running needs (Qt's Wayland plugin too: many desktops are Wayland only).
+# What building and running needs (Qt's Wayland plugin too: many desktops are Wayland only; Qt's
+# translation tools and its own catalogues for the user's language).
 packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plugins qt6-wayland
-    fonts-dejavu-core)
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n fonts-dejavu-core)
 # What the tests drive: the Trash and scheduler tools, the freedesktop.org and Debian checkers,
 # an X server with a tray, a Wayland compositor with a bar, GNOME Shell with its AppIndicator
 # extension, KDE Plasma, and screenshot and input tools.

@@ -8,6 +8,7 @@
 #include "panel/ContentView.h"
 #include "panel/PanelModel.h"
 #include "panel/PanelText.h"
+#include "platform/Translations.h"
 #include "settings/AppSettings.h"
 
 #include <QAbstractButton>
@@ -44,6 +45,7 @@ private slots:
         qputenv("TZ", "UTC");
         tzset();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        installTranslations(QLocale::c(), false);
     }
     void init()
     {

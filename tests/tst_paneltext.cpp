@@ -1,4 +1,5 @@
 #include "panel/PanelText.h"
+#include "platform/Translations.h"
 
 #include <QLocale>
 #include <QtTest>
@@ -15,19 +16,26 @@ class TestPanelText : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { installTranslations(QLocale::c(), false); }
+
     void hourLabels_data()
     {
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<qint64>("hour");
         QTest::addColumn<QString>("label");
-        QTest::newRow("midnight is 12 AM") << qint64(0) << "12:00 AM";
-        QTest::newRow("the hour before noon is AM") << qint64(11) << "11:00 AM";
-        QTest::newRow("noon is 12 PM") << qint64(12) << "12:00 PM";
-        QTest::newRow("the hour after noon is 1 PM") << qint64(13) << "1:00 PM";
+        QTest::newRow("midnight is 12 AM") << "C" << qint64(0) << "12:00 AM";
+        QTest::newRow("the hour before noon is AM") << "C" << qint64(11) << "11:00 AM";
+        QTest::newRow("noon is 12 PM") << "C" << qint64(12) << "12:00 PM";
+        QTest::newRow("the hour after noon is 1 PM") << "C" << qint64(13) << "1:00 PM";
+        QTest::newRow("the US clock") << "en_US" << qint64(15) << "3:00 PM";
+        QTest::newRow("the German clock") << "de_DE" << qint64(15) << "15:00";
+        QTest::newRow("German hours keep their zero") << "de_DE" << qint64(3) << "03:00";
     }
     void hourLabels()
     {
+        QFETCH(QString, locale);
         QFETCH(qint64, hour);
-        QTEST(hourLabel(hour), "label");
+        QTEST(hourLabel(hour, QLocale(locale)), "label");
     }
 
     void countPhrases_data()
@@ -39,6 +47,8 @@ private slots:
         QTest::newRow("thousands are not grouped") << qint64(1234) << "1234 screenshots";
         QTest::newRow("the largest count")
             << std::numeric_limits<qint64>::max() << "9223372036854775807 screenshots";
+        QTest::newRow("a negative count, from a hand-edited file")
+            << qint64(-1) << "-1 screenshots";
     }
     void countPhrases()
     {

@@ -2,6 +2,7 @@
 
 #include "cleanup/CleanupCommands.h"
 #include "platform/StopSignals.h"
+#include "platform/Translations.h"
 #include "settings/AppSettings.h"
 
 #include <QCommandLineParser>
@@ -119,6 +120,7 @@ int runWithSettings(LaunchAction action, int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     StopSignals::install(&app); // a put back ends after its current entry, its journal complete
+    installTranslations(QLocale::system(), false);
     int status = 1;
     // Inside the event loop, so that anything the command queues (a run's record) is handled
     // before the process ends.

@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 #include "platform/Autostart.h"
 #include "platform/StopSignals.h"
+#include "platform/Translations.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -66,6 +67,7 @@ int runInteractive(int argc, char **argv)
     // icon for the panel's window.
     QApplication::setApplicationName(QStringLiteral("Quillbrook"));
     QGuiApplication::setDesktopFileName(QStringLiteral(QUILLBROOK_APP_ID));
+    installTranslations(QLocale::system(), true);
 
     // Started at login, the app often comes up before the desktop's tray does: give the tray a
     // moment before falling back to a window, which would otherwise open at every login.

@@ -45,6 +45,21 @@ QVBoxLayout *makeColumn(QWidget *owner, int gap)
     return column;
 }
 
+// The stored raw texts stay English; the pickers show them in the user's language.
+const char *const shownValues[] = {
+    QT_TRANSLATE_NOOP("ContentView", "Hourly"), QT_TRANSLATE_NOOP("ContentView", "Daily"),
+    QT_TRANSLATE_NOOP("ContentView", "Weekly"), QT_TRANSLATE_NOOP("ContentView", "Hours"),
+    QT_TRANSLATE_NOOP("ContentView", "Days"),   QT_TRANSLATE_NOOP("ContentView", "Weeks")};
+
+QString shownValue(const QString &raw)
+{
+    for (const char *value : shownValues) {
+        if (raw == QLatin1String(value))
+            return ContentView::tr(value);
+    }
+    return raw;
+}
+
 QComboBox *makePicker(const QString &accessibleName, const QString &name)
 {
     auto *picker = new QComboBox;
@@ -62,10 +77,10 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
     setObjectName(QStringLiteral("contentView"));
     setFixedWidth(panelWidth);
 
-    m_enabledSwitch = new ToggleSwitch(QStringLiteral("Enabled"));
+    m_enabledSwitch = new ToggleSwitch(tr("Enabled"));
     m_enabledSwitch->setObjectName(QStringLiteral("enabledSwitch"));
     m_notice = new PermissionNotice;
-    m_launchSwitch = new ToggleSwitch(QStringLiteral("Launch at login"));
+    m_launchSwitch = new ToggleSwitch(tr("Launch at login"));
     m_launchSwitch->setObjectName(QStringLiteral("launchSwitch"));
 
     auto *stack = new QVBoxLayout(this);
@@ -165,17 +180,17 @@ QWidget *ContentView::makeScheduleSection()
     auto *section = new QWidget;
     section->setObjectName(QStringLiteral("scheduleSection"));
     auto *column = makeColumn(section, innerGap);
-    column->addWidget(makeCaption(QStringLiteral("Frequency"), QStringLiteral("frequencyCaption")));
+    column->addWidget(makeCaption(tr("Frequency"), QStringLiteral("frequencyCaption")));
 
     auto *rowWidget = new QWidget;
     auto *row = makeRow(rowWidget);
-    m_frequencyPicker = makePicker(QStringLiteral("Frequency"), QStringLiteral("frequencyPicker"));
+    m_frequencyPicker = makePicker(tr("Frequency"), QStringLiteral("frequencyPicker"));
     for (Frequency frequency : allFrequencies())
-        m_frequencyPicker->addItem(rawValue(frequency));
-    m_atLabel = new QLabel(QStringLiteral("at"));
+        m_frequencyPicker->addItem(shownValue(rawValue(frequency)));
+    m_atLabel = new QLabel(tr("at"));
     m_atLabel->setObjectName(QStringLiteral("atLabel"));
     m_secondaryLabels.append(m_atLabel);
-    m_hourPicker = makePicker(QStringLiteral("Hour"), QStringLiteral("hourPicker"));
+    m_hourPicker = makePicker(tr("Hour"), QStringLiteral("hourPicker"));
     for (int hour = 0; hour < 24; ++hour)
         m_hourPicker->addItem(hourLabel(hour));
     row->addWidget(m_frequencyPicker);
@@ -201,17 +216,17 @@ QWidget *ContentView::makeAgeSection()
     auto *section = new QWidget;
     auto *column = makeColumn(section, innerGap);
     column->addWidget(
-        makeCaption(QStringLiteral("Delete screenshots older than"), QStringLiteral("ageCaption")));
+        makeCaption(tr("Delete screenshots older than"), QStringLiteral("ageCaption")));
 
     auto *rowWidget = new QWidget;
     auto *row = makeRow(rowWidget);
     m_ageField = new QLineEdit;
     m_ageField->setObjectName(QStringLiteral("ageField"));
-    m_ageField->setAccessibleName(QStringLiteral("Age"));
+    m_ageField->setAccessibleName(tr("Age limit"));
     m_ageField->setFixedWidth(ageFieldWidth);
-    m_unitPicker = makePicker(QStringLiteral("Unit"), QStringLiteral("unitPicker"));
+    m_unitPicker = makePicker(tr("Age unit"), QStringLiteral("unitPicker"));
     for (AgeUnit unit : allAgeUnits())
-        m_unitPicker->addItem(rawValue(unit));
+        m_unitPicker->addItem(shownValue(rawValue(unit)));
     row->addWidget(m_ageField);
     row->addWidget(m_unitPicker);
     row->addStretch(1);
@@ -230,14 +245,13 @@ QWidget *ContentView::makeFolderSection()
 {
     auto *section = new QWidget;
     auto *column = makeColumn(section, innerGap);
-    column->addWidget(
-        makeCaption(QStringLiteral("Source folder"), QStringLiteral("folderCaption")));
+    column->addWidget(makeCaption(tr("Source folder"), QStringLiteral("folderCaption")));
 
     auto *rowWidget = new QWidget;
     auto *row = makeRow(rowWidget);
     m_folderPath = new ElidedLabel;
     m_folderPath->setObjectName(QStringLiteral("folderPath"));
-    m_changeButton = new QPushButton(QStringLiteral("Change\u2026"));
+    m_changeButton = new QPushButton(tr("Change\u2026"));
     m_changeButton->setObjectName(QStringLiteral("changeButton"));
     row->addWidget(m_folderPath);
     row->addStretch(1);
@@ -277,15 +291,15 @@ QWidget *ContentView::makeStatusBlock()
     auto *column = makeColumn(m_statusBlock, statusGap);
     m_lastRunValue = makeStatusValue(QStringLiteral("lastRunValue"));
     m_trashedValue = makeStatusValue(QStringLiteral("trashedValue"));
-    column->addWidget(makeStatusLine(QStringLiteral("Last run:"), m_lastRunValue));
+    column->addWidget(makeStatusLine(tr("Last run:"), m_lastRunValue));
 
     // The failures and the way back belong to the count they qualify.
-    QWidget *trashedLine = makeStatusLine(QStringLiteral("Trashed:"), m_trashedValue);
+    QWidget *trashedLine = makeStatusLine(tr("Trashed:"), m_trashedValue);
     auto *trashedRow = static_cast<QHBoxLayout *>(trashedLine->layout());
     m_failedValue = makeStatusValue(QStringLiteral("failedValue"));
     m_failedValue->setProperty("captionStyle", true);
     trashedRow->insertWidget(2, m_failedValue);
-    m_putBackButton = new TextButton(QStringLiteral("Put back"));
+    m_putBackButton = new TextButton(tr("Put back"));
     m_putBackButton->setObjectName(QStringLiteral("putBackButton"));
     m_putBackButton->setLinkLook(true);
     m_putBackButton->setProperty("captionStyle", true);
@@ -303,14 +317,14 @@ QWidget *ContentView::makeStatusBlock()
     column->addWidget(m_putBackSummary);
 
     m_nextRunValue = makeStatusValue(QStringLiteral("nextRunValue"));
-    m_nextRunLine = makeStatusLine(QStringLiteral("Next run:"), m_nextRunValue);
+    m_nextRunLine = makeStatusLine(tr("Next run:"), m_nextRunValue);
     m_nextRunLine->setObjectName(QStringLiteral("nextRunLine"));
     column->addWidget(m_nextRunLine);
 
     m_previewValue = new TextButton(QString());
     m_previewValue->setObjectName(QStringLiteral("previewValue"));
     m_previewValue->setLinkLook(true);
-    m_previewLine = makeStatusLine(QStringLiteral("Would trash now:"), m_previewValue);
+    m_previewLine = makeStatusLine(tr("Would trash now:"), m_previewValue);
     m_previewLine->setObjectName(QStringLiteral("previewLine"));
     column->addWidget(m_previewLine);
     m_previewList = new PreviewList;
@@ -327,9 +341,9 @@ QWidget *ContentView::makeRunRow()
 {
     auto *rowWidget = new QWidget;
     auto *row = makeRow(rowWidget);
-    m_runNowButton = new QPushButton(QStringLiteral("Run Now"));
+    m_runNowButton = new QPushButton(tr("Run Now"));
     m_runNowButton->setObjectName(QStringLiteral("runNowButton"));
-    m_previewButton = new QPushButton(QStringLiteral("Preview"));
+    m_previewButton = new QPushButton(tr("Preview"));
     m_previewButton->setObjectName(QStringLiteral("previewButton"));
     row->addWidget(m_runNowButton);
     row->addWidget(m_previewButton);
@@ -343,7 +357,7 @@ QWidget *ContentView::makeFooter()
 {
     auto *footer = new QWidget;
     auto *row = makeRow(footer);
-    m_quitButton = new TextButton(QStringLiteral("Quit"));
+    m_quitButton = new TextButton(tr("Quit"));
     m_quitButton->setObjectName(QStringLiteral("quitButton"));
     m_link = new TextButton(PanelModel::websiteText());
     m_link->setObjectName(QStringLiteral("websiteLink"));
@@ -437,7 +451,9 @@ void ContentView::refreshStatusBlock(const AppSettings::Values &values)
     m_lastRunValue->setText(lastRunText(values.lastRunDate, QDateTime::currentDateTime()));
     m_trashedValue->setText(countPhrase(values.lastRunCount));
     m_model.syncRunRecord(values);
-    m_failedValue->setText(QStringLiteral("(%1 failed)").arg(values.lastRunFailedCount));
+    m_failedValue->setText(pluralText("ContentView",
+                                      QT_TRANSLATE_N_NOOP("ContentView", "(%n failed)"),
+                                      values.lastRunFailedCount));
     m_failedValue->setToolTip(m_model.firstFailure());
     m_failedValue->setVisible(values.lastRunFailedCount > 0);
     m_runErrorValue->setText(values.lastRunError);

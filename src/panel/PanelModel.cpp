@@ -29,11 +29,16 @@ namespace {
 QString ageText(double seconds)
 {
     constexpr double day = 86400;
-    const bool inDays = seconds >= day;
-    const double count = std::floor(std::max(seconds, 0.0) / (inDays ? day : 3600.0));
-    const QString unit = inDays ? QStringLiteral(" day") : QStringLiteral(" hour");
-    return QString::number(count, 'f', 0) + unit +
-           (count == 1 ? QStringLiteral(" old") : QStringLiteral("s old"));
+    if (seconds < day)
+        return pluralText("PanelModel", QT_TRANSLATE_N_NOOP("PanelModel", "%n hour(s) old"),
+                          qint64(std::max(seconds, 0.0) / 3600.0));
+    return pluralText("PanelModel", QT_TRANSLATE_N_NOOP("PanelModel", "%n day(s) old"),
+                      qint64(seconds / day));
+}
+
+QString dateSourceShown(DateSource source)
+{
+    return source == DateSource::Created ? PanelModel::tr("created") : PanelModel::tr("modified");
 }
 
 } // namespace
@@ -196,7 +201,7 @@ void PanelModel::showPreview()
     m_previewRows.clear();
     for (const PreviewEntry &entry : entries)
         m_previewRows.append({QFile::decodeName(FileSystem::lastComponent(entry.path)),
-                              ageText(now - entry.date), dateSourceText(entry.source),
+                              ageText(now - entry.date), dateSourceShown(entry.source),
                               QFile::decodeName(entry.path)});
     m_previewCount = entries.size();
     emit previewCountChanged();

@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -113,17 +114,30 @@ QString nextRunText(double nextRunDate, const QDateTime &now)
     return dayAndTimeText(nextRunDate, now, 1, QT_TRANSLATE_NOOP("PanelText", "Tomorrow"), true);
 }
 
-QString hourLabel(qint64 hour)
+QString hourLabel(qint64 hour, const QLocale &locale)
 {
+    if (locale.language() != QLocale::C)
+        return locale.toString(QTime(int(hour), 0), shortTimeFormat(locale));
     const qint64 clockHour = hour == 0 ? 12 : (hour > 12 ? hour - 12 : hour);
     return QString::number(clockHour) + QStringLiteral(":00 ") +
            (hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM"));
 }
 
+QString pluralText(const char *context, const char *source, qint64 count)
+{
+    // A stand-in in int range with the same last six digits picks the same plural form in
+    // every language's rules, which look at the last digits only (and at 0 and 1).
+    const bool fits = count >= 0 && count <= std::numeric_limits<int>::max();
+    const int standIn = fits ? int(count) : std::abs(int(count % 1000000)) + 1000000;
+    QString text = QCoreApplication::translate(context, source, nullptr, standIn);
+    if (!fits)
+        text.replace(QString::number(standIn), QString::number(count));
+    return text;
+}
+
 QString countPhrase(qint64 count)
 {
-    return QString::number(count) +
-           (count == 1 ? QStringLiteral(" screenshot") : QStringLiteral(" screenshots"));
+    return pluralText("PanelText", QT_TRANSLATE_N_NOOP("PanelText", "%n screenshot(s)"), count);
 }
 
 QString displayFolderPath(const QString &folder, const QString &home)

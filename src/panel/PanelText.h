@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
 
@@ -8,11 +9,25 @@
  * The texts the panel derives from data. Pure functions: the widgets call them on every redraw.
  */
 
-/** "12:00 AM" for 0, "1:00 PM" for 13: the hour picker's entry for @p hour (0 to 23). */
-QString hourLabel(qint64 hour);
+/**
+ * The hour picker's entry for @p hour (0 to 23) on @p locale's clock: "3:00 PM" on a 12-hour
+ * clock, "15:00" on a 24-hour one. The C locale is no language at all and gets the program's
+ * own English: "12:00 AM" for 0, "1:00 PM" for 13.
+ */
+QString hourLabel(qint64 hour, const QLocale &locale = QLocale());
 
-/** "1 screenshot", otherwise "<n> screenshots"; plain decimal digits, no grouping. */
+/**
+ * "1 screenshot", otherwise "<n> screenshots", or the plural forms of the user's language;
+ * plain decimal digits, no grouping.
+ */
 QString countPhrase(qint64 count);
+
+/**
+ * The text of @p source (a tr() text with "%n") in the plural form for @p count, with the
+ * whole of @p count in place of "%n". QCoreApplication::translate() counts in int and leaves
+ * negative counts unreplaced.
+ */
+QString pluralText(const char *context, const char *source, qint64 count);
 
 /**
  * "Never" unless @p lastRunDate (seconds since 1970 UTC) is after 1970 and a date can hold it;

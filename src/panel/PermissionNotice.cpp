@@ -18,14 +18,12 @@ constexpr qreal cornerRadius = 6.0;
 } // namespace
 
 PermissionNotice::PermissionNotice(QWidget *parent)
-    : QWidget(parent), m_icon(new QLabel(this)),
-      m_title(new QLabel(QStringLiteral("Permission denied"), this)),
-      m_explanation(
-          new QLabel(QStringLiteral("Quillbrook cannot read this folder. It may be missing, or its "
-                                    "permissions may not allow reading. Choose another folder with "
-                                    "\"Change\u2026\" or fix the folder's permissions."),
-                     this)),
-      m_button(new QPushButton(QStringLiteral("Open in File Manager"), this))
+    : QWidget(parent), m_icon(new QLabel(this)), m_title(new QLabel(tr("Permission denied"), this)),
+      m_explanation(new QLabel(tr("Quillbrook cannot read this folder. It may be missing, or its "
+                                  "permissions may not allow reading. Choose another folder with "
+                                  "\"Change\u2026\" or fix the folder's permissions."),
+                               this)),
+      m_button(new QPushButton(tr("Open in File Manager"), this))
 {
     setObjectName(QStringLiteral("permissionNotice"));
     m_explanation->setObjectName(QStringLiteral("noticeExplanation"));

@@ -1,0 +1,176 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>ContentView</name>
+    <message numerus="yes">
+        <source>(%n failed)</source>
+        <translation>
+            <numerusform>(%n failed)</numerusform>
+            <numerusform>(%n failed)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Hourly</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Daily</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Weekly</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Weeks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Launch at login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>at</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete screenshots older than</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Age limit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Age unit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Source folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last run:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Trashed:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Put back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next run:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Would trash now:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run Now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PanelModel</name>
+    <message numerus="yes">
+        <source>%n hour(s) old</source>
+        <translation>
+            <numerusform>%n hour old</numerusform>
+            <numerusform>%n hours old</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s) old</source>
+        <translation>
+            <numerusform>%n day old</numerusform>
+            <numerusform>%n days old</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>created</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>modified</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PanelText</name>
+    <message numerus="yes">
+        <source>%n screenshot(s)</source>
+        <translation>
+            <numerusform>%n screenshot</numerusform>
+            <numerusform>%n screenshots</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Yesterday</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tomorrow</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PermissionNotice</name>
+    <message>
+        <source>Permission denied</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quillbrook cannot read this folder. It may be missing, or its permissions may not allow reading. Choose another folder with &quot;Change…&quot; or fix the folder&apos;s permissions.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open in File Manager</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
