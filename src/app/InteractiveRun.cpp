@@ -1,5 +1,6 @@
 #include "InteractiveRun.h"
 
+#include "AccessibleApplication.h"
 #include "AppDelegate.h"
 #include "platform/Autostart.h"
 #include "platform/StopSignals.h"
@@ -51,8 +52,10 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, co
 
 int runInteractive(int argc, char **argv)
 {
+    AccessibleApplication::install();
     QtMessageHandler previous = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
+    AccessibleApplication::install();
     qInstallMessageHandler(previous);
     for (const PendingMessage &message : std::as_const(pendingMessages()))
         qt_message_output(message.type, QMessageLogContext(), message.text);

@@ -5,18 +5,23 @@
 #include "PanelStyle.h"
 #include "PanelText.h"
 #include "PermissionNotice.h"
+#include "Picker.h"
 #include "PreviewList.h"
 #include "TextButton.h"
 #include "ToggleSwitch.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -28,8 +33,12 @@ constexpr int statusGap = 4;
 constexpr int rowGap = 8;
 constexpr int pickerWidth = 110;
 constexpr int ageFieldWidth = 50;
+constexpr int ringGap = 2;
+constexpr int ringWidth = 2;
 
-QHBoxLayout *makeRow(QWidget *owner)
+// A row nested in its section's layout, not a widget of its own, keeps a caption and the
+// controls it labels siblings, where Qt finds a control's label for a screen reader.
+QHBoxLayout *makeRow(QWidget *owner = nullptr)
 {
     auto *row = new QHBoxLayout(owner);
     row->setContentsMargins(0, 0, 0, 0);
@@ -60,9 +69,9 @@ QString shownValue(const QString &raw)
     return raw;
 }
 
-QComboBox *makePicker(const QString &accessibleName, const QString &name)
+Picker *makePicker(const QString &accessibleName, const QString &name)
 {
-    auto *picker = new QComboBox;
+    auto *picker = new Picker;
     picker->setObjectName(name);
     picker->setAccessibleName(accessibleName);
     picker->setMaximumWidth(pickerWidth);
@@ -116,6 +125,8 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
         if (isVisible())
             refresh();
     });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { onFocusChanged(now); });
 
     restyle();
     refresh();
@@ -126,6 +137,7 @@ ContentView::~ContentView()
     // The base destructor closes the window, and the age field's focus-out would commit into
     // a panel that is already half gone.
     m_ageField->disconnect(this);
+    disconnect(qApp, nullptr, this, nullptr);
     disconnect(&m_model.settings(), nullptr, this, nullptr);
     disconnect(&m_model, nullptr, this, nullptr);
 }
@@ -180,11 +192,12 @@ QWidget *ContentView::makeScheduleSection()
     auto *section = new QWidget;
     section->setObjectName(QStringLiteral("scheduleSection"));
     auto *column = makeColumn(section, innerGap);
-    column->addWidget(makeCaption(tr("Frequency"), QStringLiteral("frequencyCaption")));
+    QLabel *caption = makeCaption(tr("Frequency"), QStringLiteral("frequencyCaption"));
+    column->addWidget(caption);
 
-    auto *rowWidget = new QWidget;
-    auto *row = makeRow(rowWidget);
+    auto *row = makeRow();
     m_frequencyPicker = makePicker(tr("Frequency"), QStringLiteral("frequencyPicker"));
+    caption->setBuddy(m_frequencyPicker);
     for (Frequency frequency : allFrequencies())
         m_frequencyPicker->addItem(shownValue(rawValue(frequency)));
     m_atLabel = new QLabel(tr("at"));
@@ -197,7 +210,7 @@ QWidget *ContentView::makeScheduleSection()
     row->addWidget(m_atLabel);
     row->addWidget(m_hourPicker);
     row->addStretch(1);
-    column->addWidget(rowWidget);
+    column->addLayout(row);
 
     connect(m_frequencyPicker, &QComboBox::activated, this, [this](int index) {
         const QList<Frequency> all = allFrequencies();
@@ -215,12 +228,13 @@ QWidget *ContentView::makeAgeSection()
 {
     auto *section = new QWidget;
     auto *column = makeColumn(section, innerGap);
-    column->addWidget(
-        makeCaption(tr("Delete screenshots older than"), QStringLiteral("ageCaption")));
+    QLabel *caption =
+        makeCaption(tr("Delete screenshots older than"), QStringLiteral("ageCaption"));
+    column->addWidget(caption);
 
-    auto *rowWidget = new QWidget;
-    auto *row = makeRow(rowWidget);
+    auto *row = makeRow();
     m_ageField = new QLineEdit;
+    caption->setBuddy(m_ageField);
     m_ageField->setObjectName(QStringLiteral("ageField"));
     m_ageField->setAccessibleName(tr("Age limit"));
     m_ageField->setFixedWidth(ageFieldWidth);
@@ -230,7 +244,7 @@ QWidget *ContentView::makeAgeSection()
     row->addWidget(m_ageField);
     row->addWidget(m_unitPicker);
     row->addStretch(1);
-    column->addWidget(rowWidget);
+    column->addLayout(row);
 
     connect(m_ageField, &QLineEdit::editingFinished, this, &ContentView::commitAgeField);
     connect(m_unitPicker, &QComboBox::activated, this, [this](int index) {
@@ -245,18 +259,20 @@ QWidget *ContentView::makeFolderSection()
 {
     auto *section = new QWidget;
     auto *column = makeColumn(section, innerGap);
-    column->addWidget(makeCaption(tr("Source folder"), QStringLiteral("folderCaption")));
+    QLabel *caption = makeCaption(tr("Source folder"), QStringLiteral("folderCaption"));
+    column->addWidget(caption);
 
-    auto *rowWidget = new QWidget;
-    auto *row = makeRow(rowWidget);
+    auto *row = makeRow();
     m_folderPath = new ElidedLabel;
     m_folderPath->setObjectName(QStringLiteral("folderPath"));
+    m_folderPath->setAccessibleName(tr("Source folder"));
+    caption->setBuddy(m_folderPath);
     m_changeButton = new QPushButton(tr("Change\u2026"));
     m_changeButton->setObjectName(QStringLiteral("changeButton"));
     row->addWidget(m_folderPath);
     row->addStretch(1);
     row->addWidget(m_changeButton);
-    column->addWidget(rowWidget);
+    column->addLayout(row);
 
     connect(m_changeButton, &QPushButton::clicked, &m_model, &PanelModel::chooseSourceFolder);
     return section;
@@ -267,6 +283,7 @@ QWidget *ContentView::makeStatusLine(const QString &label, QWidget *value)
     auto *line = new QWidget;
     auto *row = makeRow(line);
     auto *labelText = new QLabel(label);
+    labelText->setBuddy(value);
     labelText->setProperty("captionStyle", true);
     m_secondaryLabels.append(labelText);
     value->setProperty("captionStyle", true);
@@ -298,6 +315,8 @@ QWidget *ContentView::makeStatusBlock()
     auto *trashedRow = static_cast<QHBoxLayout *>(trashedLine->layout());
     m_failedValue = makeStatusValue(QStringLiteral("failedValue"));
     m_failedValue->setProperty("captionStyle", true);
+    // The first failure is its tooltip: the keyboard reaches it, and focus shows it.
+    m_failedValue->setFocusPolicy(Qt::StrongFocus);
     trashedRow->insertWidget(2, m_failedValue);
     m_putBackButton = new TextButton(tr("Put back"));
     m_putBackButton->setObjectName(QStringLiteral("putBackButton"));
@@ -324,6 +343,7 @@ QWidget *ContentView::makeStatusBlock()
     m_previewValue = new TextButton(QString());
     m_previewValue->setObjectName(QStringLiteral("previewValue"));
     m_previewValue->setLinkLook(true);
+    m_previewValue->setExpanded(false);
     m_previewLine = makeStatusLine(tr("Would trash now:"), m_previewValue);
     m_previewLine->setObjectName(QStringLiteral("previewLine"));
     column->addWidget(m_previewLine);
@@ -362,6 +382,7 @@ QWidget *ContentView::makeFooter()
     m_link = new TextButton(PanelModel::websiteText());
     m_link->setObjectName(QStringLiteral("websiteLink"));
     m_link->setLinkLook(true);
+    m_link->setAccessibleRole(QAccessible::Link);
     m_link->setToolTip(PanelModel::websiteUrl().toString());
     row->addWidget(m_quitButton);
     row->addStretch(1);
@@ -439,6 +460,7 @@ void ContentView::refresh()
 
     refreshAgeField(values.ageValue);
     m_unitPicker->setCurrentIndex(allAgeUnits().indexOf(values.ageUnit));
+    m_ageField->setAccessibleDescription(m_unitPicker->currentText());
 
     m_folderPath->setText(displayFolderPath(values.sourceFolder, QDir::homePath()));
     m_launchSwitch->setChecked(values.launchAtLogin);
@@ -473,6 +495,7 @@ void ContentView::refreshStatusBlock(const AppSettings::Values &values)
     const QList<PreviewRow> &rows = m_model.previewRows();
     m_previewList->setRows(rows);
     m_previewList->setVisible(m_model.previewListOpen() && !rows.isEmpty());
+    m_previewValue->setExpanded(m_previewList->isVisibleTo(this));
 }
 
 void ContentView::commitAgeField()
@@ -501,8 +524,10 @@ void ContentView::fitHeight()
 bool ContentView::event(QEvent *event)
 {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest)
+    if (event->type() == QEvent::LayoutRequest) {
         fitHeight();
+        update(); // the ring follows its control
+    }
     return handled;
 }
 
@@ -528,4 +553,43 @@ void ContentView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // A scheduled run in another process may have written a new record since the last look.
     refresh();
+    // Never where the last opening left it: a Space meant for "Enabled" must not run a cleanup.
+    m_enabledSwitch->setFocus(Qt::TabFocusReason);
+}
+
+void ContentView::keyPressEvent(QKeyEvent *event)
+{
+    // Return presses the focused button, as Space does; Qt's buttons take it only in dialogs.
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && button &&
+        isAncestorOf(button)) {
+        event->accept();
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ContentView::onFocusChanged(QWidget *now)
+{
+    update();
+    // What the pointer would show on hover, shown to the keyboard too.
+    if (now && isAncestorOf(now) && !now->toolTip().isEmpty())
+        QToolTip::showText(now->mapToGlobal(QPoint(0, now->height())), now->toolTip(), now);
+}
+
+void ContentView::paintEvent(QPaintEvent *)
+{
+    // Drawn here, around the control and outside it: the style's own focus frames are faint, or
+    // drawn only after a Tab, and vanish on a bezel filled with the accent colour.
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || !isAncestorOf(focused) || !focused->isVisible())
+        return;
+    const int outset = ringGap + ringWidth / 2 + 1;
+    const QRect ring = QRect(focused->mapTo(this, QPoint()), focused->size())
+                           .adjusted(-outset, -outset, outset, outset);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(PanelStyle::focusRingColor(palette()), ringWidth));
+    painter.drawRoundedRect(QRectF(ring).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
 }

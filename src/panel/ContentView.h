@@ -20,7 +20,9 @@ class ToggleSwitch;
  * The control panel: 320 wide, as tall as its content. Draws the settings and the panel's own
  * state from @p model and forwards every user action to it. It keeps no copy of any setting:
  * everything is read again on each change of the settings, whoever wrote it, and each time the
- * panel is shown.
+ * panel is shown. Each time it is shown the keyboard starts at its first control, "Enabled";
+ * the control that has the keyboard wears a ring, shows its tooltip, and takes Return as a
+ * press.
  */
 class ContentView : public QWidget
 {
@@ -51,6 +53,8 @@ protected:
     void changeEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QWidget *makeHeader();
@@ -70,6 +74,7 @@ private:
     void refreshAgeField(qint64 stored);
     void refreshStatusBlock(const AppSettings::Values &values);
     void fitHeight();
+    void onFocusChanged(QWidget *now);
 
     PanelModel &m_model;
     bool m_restyling = false;

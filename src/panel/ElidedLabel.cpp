@@ -1,9 +1,24 @@
 #include "ElidedLabel.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
+
+namespace {
+
+// A plain widget would be an unnamed pane to a screen reader.
+QAccessibleInterface *accessibleElidedLabel(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("ElidedLabel"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::StaticText);
+    return nullptr;
+}
+
+} // namespace
 
 ElidedLabel::ElidedLabel(QWidget *parent) : QWidget(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleElidedLabel), true);
+    Q_UNUSED(accessible);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
@@ -13,7 +28,7 @@ void ElidedLabel::setText(const QString &text)
         return;
     m_text = text;
     setToolTip(text);
-    setAccessibleName(text);
+    setAccessibleDescription(text);
     updateGeometry();
     update();
 }

@@ -4,7 +4,8 @@
 
 /**
  * One line of text that, when the room is too short, keeps its start and its end and puts an
- * ellipsis in the middle. The full text is the tooltip.
+ * ellipsis in the middle. The full text is the tooltip, and the description a screen reader
+ * reads after the accessible name.
  */
 class ElidedLabel : public QWidget
 {

@@ -2,6 +2,7 @@
 
 #include "PanelStyle.h"
 
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -15,6 +16,35 @@ constexpr int innerMargin = 8;
 constexpr int gap = 6;
 constexpr qreal cornerRadius = 6.0;
 
+// An alert, labelled by its title: the title is its child, where Qt looks for labels among the
+// siblings only.
+class AccessibleNotice : public QAccessibleWidget
+{
+public:
+    explicit AccessibleNotice(QWidget *notice)
+        : QAccessibleWidget(notice, QAccessible::AlertMessage)
+    {
+    }
+
+    QList<QPair<QAccessibleInterface *, QAccessible::Relation>>
+    relations(QAccessible::Relation match) const override
+    {
+        auto found = QAccessibleWidget::relations(match);
+        const auto *title = widget()->findChild<QLabel *>(QStringLiteral("noticeTitle"));
+        if ((match & QAccessible::Label) && title)
+            found.append({QAccessible::queryAccessibleInterface(const_cast<QLabel *>(title)),
+                          QAccessible::Label});
+        return found;
+    }
+};
+
+QAccessibleInterface *accessibleNotice(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PermissionNotice"))
+        return new AccessibleNotice(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 PermissionNotice::PermissionNotice(QWidget *parent)
@@ -25,7 +55,13 @@ PermissionNotice::PermissionNotice(QWidget *parent)
                                this)),
       m_button(new QPushButton(tr("Open in File Manager"), this))
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleNotice), true);
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("permissionNotice"));
+    setAccessibleName(m_title->text());
+    setAccessibleDescription(m_explanation->text());
+    m_title->setObjectName(QStringLiteral("noticeTitle"));
+    m_title->setBuddy(this);
     m_explanation->setObjectName(QStringLiteral("noticeExplanation"));
     m_button->setObjectName(QStringLiteral("noticeButton"));
     m_explanation->setWordWrap(true);
@@ -46,7 +82,9 @@ PermissionNotice::PermissionNotice(QWidget *parent)
     column->addWidget(m_explanation);
     column->addWidget(m_button, 0, Qt::AlignLeft);
 
-    connect(m_button, &QPushButton::clicked, this, &PermissionNotice::openInFileManagerClicked);
+    // Connected by name: Qt's accessibility tells a screen reader that a button is the
+    // controller for the receivers of its clicked(), as named in a connection by text.
+    connect(m_button, SIGNAL(clicked()), this, SIGNAL(openInFileManagerClicked()));
     restyle();
 }
 

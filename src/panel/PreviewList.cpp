@@ -46,12 +46,15 @@ QString shortened(const QString &name, qsizetype shared, const QFontMetrics &met
 
 PreviewList::PreviewList(QWidget *parent) : QTreeWidget(parent)
 {
-    setColumnCount(3);
+    setAccessibleName(tr("Screenshots to trash"));
+    // Hidden, but what a screen reader reads for each cell.
+    setHeaderLabels({tr("Name"), tr("Age"), tr("Date")});
     setHeaderHidden(true);
     setRootIsDecorated(false);
     setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setFocusPolicy(Qt::NoFocus);
+    // The keyboard reaches every row; the current one is marked.
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The panel's column decides the width; a long name must never push it wider.

@@ -159,6 +159,31 @@ start_xvfb() {
     export DISPLAY=:$(head -n 1 "$work/display")
 }
 
+# An XEmbed tray host docked at the top right, like an ordinary panel; its process id in
+# trayer_pid.
+start_trayer() {
+    trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
+        --SetPartialStrut true --transparent false --tint 0x303030 >"$out/$e2e_name-trayer.log" 2>&1 &
+    trayer_pid=$!
+    pids+=($trayer_pid)
+    wait_for 10 xdotool search --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
+}
+geometry() { # <window id>: "x y width height" on the screen
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
+}
+visible_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null; }
+# The docked icon: the app's small viewable window inside the tray, in icon_x icon_y icon_w icon_h.
+find_icon() {
+    local id
+    for id in $(visible_windows); do
+        read -r icon_x icon_y icon_w icon_h <<<"$(geometry "$id")"
+        [ "$icon_w" -le 64 ] && [ "$icon_h" -le 64 ] && return 0
+    done
+    return 1
+}
+click_icon() { xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1; }
+
 # start_sway <config>: sway on a headless output of its own, with its runtime folder in the work
 # folder (the app's too); exports WAYLAND_DISPLAY and SWAYSOCK, or fails when sway cannot start.
 start_sway() {

@@ -45,11 +45,6 @@ click_widget() {
     xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 }
 
-geometry() { # <window id>: "x y width height" on the screen
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-visible_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null; }
 window_of_width() { # the app's viewable window of that width, if any
     local id
     for id in $(visible_windows); do
@@ -61,29 +56,15 @@ window_of_width() { # the app's viewable window of that width, if any
 popup_shown() { window_of_width 320 >/dev/null; }
 popup_gone() { ! popup_shown && hidden contentView; }
 
-# --- The tray host, docked at the top right like an ordinary panel.
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
-    --SetPartialStrut true --transparent false --tint 0x303030 >"$out/x11-e2e-trayer.log" 2>&1 &
-trayer_pid=$!
-pids+=($trayer_pid)
-wait_for 10 xdotool search --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
+# --- The tray host.
+start_trayer
 
 state=$work/ui-state-tray
 start_app "$state" "$out/x11-e2e-quillbrook.log"
 
-# The docked icon: the app's small viewable window inside trayer.
-find_icon() {
-    local id
-    for id in $(visible_windows); do
-        read -r icon_x icon_y icon_w icon_h <<<"$(geometry "$id")"
-        [ "$icon_w" -le 64 ] && [ "$icon_h" -le 64 ] && return 0
-    done
-    return 1
-}
 wait_for 15 find_icon || fail "the tray icon did not dock in trayer"
 step "icon docked at $icon_x,$icon_y size ${icon_w}x$icon_h"
 sleep 1 # the tray's first paint and the app's start-up settle before the first click
-click_icon() { xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1; }
 
 step "first click on the icon opens the panel, 320 wide, under the icon, on the screen"
 click_icon
