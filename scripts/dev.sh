@@ -25,13 +25,15 @@ packages=(g++ cmake ninja-build qt6-base-dev libqt6svg6 qt6-svg-dev qt6-qpa-plug
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n fonts-dejavu-core)
 # What the tests drive: the Trash and scheduler tools, the freedesktop.org and Debian checkers,
 # an X server with a tray, a Wayland compositor with a bar, GNOME Shell with its AppIndicator
-# extension, KDE Plasma, and screenshot and input tools.
+# extension, KDE Plasma, screenshot and input tools, and the accessibility bus with its Python
+# client.
 if [ "$mode" != run ]; then
     packages+=(trash-cli python3 systemd desktop-file-utils appstream dpkg-dev file lintian
         man-db xvfb trayer xdotool x11-utils imagemagick dbus-daemon libglib2.0-bin
         sway waybar wtype grim jq pkg-config libwayland-dev wayland-protocols util-linux
         gnome-shell gnome-shell-extension-appindicator kwin-wayland plasma-workspace plasma-desktop
-        kactivitymanagerd kded5 qtwayland5 libkf5service-bin plasma-wayland-protocols python3-gi)
+        kactivitymanagerd kded5 qtwayland5 libkf5service-bin plasma-wayland-protocols python3-gi
+        at-spi2-core python3-pyatspi dbus-bin)
 fi
 if [ "$mode" = sanitize ]; then
     packages+=(clang-14 libclang-rt-14-dev)

@@ -55,3 +55,9 @@ add_test(NAME kde_e2e
         $<TARGET_FILE:quillbrook> ${CMAKE_BINARY_DIR}/kde-e2e "${quillbrook_fake_input_path}")
 set_tests_properties(wayland_e2e gnome_e2e kde_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 set_tests_properties(gnome_e2e kde_e2e PROPERTIES RESOURCE_LOCK desktop_shell)
+
+# The panel through the accessibility bus, as a screen reader reads it, and by keyboard.
+add_test(NAME atspi_e2e
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/atspi_e2e.sh
+        $<TARGET_FILE:quillbrook> ${CMAKE_BINARY_DIR}/atspi-e2e)
+set_tests_properties(atspi_e2e PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
