@@ -7,17 +7,49 @@
 #include "cleanup/RunJournal.h"
 #include "panel/ContentView.h"
 #include "panel/PanelModel.h"
+#include "panel/PanelStyle.h"
 #include "panel/PanelText.h"
 #include "platform/Translations.h"
 #include "settings/AppSettings.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QToolTip>
 #include <QTreeWidget>
+
+// Wraps every text it is asked for: a text drawn without the wrapping did not go through tr().
+class PseudoTranslator : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        return QStringLiteral("\u27e6") + QString::fromUtf8(source) + QStringLiteral("\u27e7");
+    }
+};
+
+// Window, its text, the accent, the text on it, links: the colours a desktop theme sets.
+static QPalette themePalette(const QStringList &colours)
+{
+    QPalette palette{QColor(colours[0])};
+    const QList<QList<QPalette::ColorRole>> roles = {
+        {QPalette::Window, QPalette::Button},
+        {QPalette::WindowText, QPalette::Text, QPalette::ButtonText},
+        {QPalette::Highlight},
+        {QPalette::HighlightedText},
+        {QPalette::Link}};
+    for (int i = 0; i < roles.size(); ++i)
+        for (QPalette::ColorRole role : roles[i])
+            palette.setColor(role, QColor(colours[i]));
+    return palette;
+}
 
 // A panel in a temporary HOME; its scheduler tool records calls; screenshots made now are old.
 struct Panel
@@ -271,6 +303,12 @@ private slots:
         m->settings.setLastRunFailedCount(2);
         QVERIFY(failed->isVisible() && failed->text() == QStringLiteral("(2 failed)"));
         QCOMPARE(failed->toolTip(), journal.firstFailure);
+        // The reason reaches the keyboard and a screen reader, not only the pointer.
+        child<QWidget>("trashedValue")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_VERIFY(failed->hasFocus() && QToolTip::text() == journal.firstFailure);
+        QCOMPARE(QAccessible::queryAccessibleInterface(failed)->text(QAccessible::Description),
+                 journal.firstFailure);
         QVERIFY(writeRaw(desktop + names[0], "new"));
         auto *shown = child<QLabel>("putBackSummary");
         click("putBackButton");
@@ -405,6 +443,80 @@ private slots:
         QVERIFY(child<QLabel>("lastRunValue")->text() != QStringLiteral("Never"));
         auto *line = child<QLabel>("runErrorValue");
         QCOMPARE(line->isVisible() ? line->text() : QString(), error);
+    }
+
+    // Every text the panel draws reaches 4.5:1 against what it is drawn on: the label's own
+    // background, the notice's faint orange, a button's bezel.
+    void contrast_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("Qt's own light palette") << QApplication::style()->standardPalette();
+        QTest::newRow("Breeze light")
+            << themePalette({"#eff0f1", "#232629", "#3daee9", "#ffffff", "#2980b9"});
+        QTest::newRow("Breeze dark")
+            << themePalette({"#31363b", "#eff0f1", "#3daee9", "#eff0f1", "#1d99f3"});
+    }
+    void contrast()
+    {
+        QFETCH(QPalette, palette);
+        // The ratios of grey on white at WCAG's threshold, as published.
+        QCOMPARE(qRound(PanelStyle::contrastRatio(QColor("#767676"), Qt::white) * 100), 454);
+        QCOMPARE(qRound(PanelStyle::contrastRatio(QColor("#777777"), Qt::white) * 100), 448);
+        m->view->setPalette(palette);
+        auto *notice = child<QWidget>("permissionNotice");
+        for (QWidget *w : m->view->findChildren<QWidget *>()) {
+            if (!qobject_cast<QLabel *>(w) && !qobject_cast<QAbstractButton *>(w))
+                continue;
+            const QColor background =
+                qobject_cast<QPushButton *>(w) ? w->palette().color(QPalette::Button)
+                : notice->isAncestorOf(w)      ? PanelStyle::noticeBackground(palette)
+                                               : palette.color(QPalette::Window);
+            // At ratio 1 it is the colour laid over the background, as the eye sees it.
+            const QColor text =
+                PanelStyle::withContrast(w->palette().color(w->foregroundRole()), background, 1);
+            const double ratio = PanelStyle::contrastRatio(text, background);
+            QVERIFY2(ratio >= 4.5, qPrintable(w->objectName() + QStringLiteral(": ") + text.name() +
+                                              QStringLiteral(" on ") + background.name() +
+                                              QStringLiteral(" is ") + QString::number(ratio)));
+        }
+    }
+
+    // With a catalogue that wraps every text, no text of the panel shows unwrapped but names,
+    // paths, the locale's clock and the address.
+    void everyTextGoesThroughTranslation()
+    {
+        PseudoTranslator pseudo;
+        QCoreApplication::installTranslator(&pseudo);
+        QVERIFY(writeRaw(QFile::encodeName(m->desktop) + "/Screenshot 1.png"));
+        m->view.emplace(m->model);
+        m->view->show();
+        click("previewButton");
+        click("previewValue");
+        m->settings.setSourceFolder(m->desktop + QStringLiteral("/gone"));
+        m->model.setEnabled(true);
+        QTRY_VERIFY(child<QWidget>("permissionNotice")->isVisible());
+        QStringList escaped;
+        const QStringList data = {"title", "folderPath", "hourPicker", "websiteLink"};
+        for (QWidget *w : m->view->findChildren<QWidget *>()) {
+            QStringList texts{w->accessibleName(), w->accessibleDescription(), w->toolTip()};
+            if (auto *label = qobject_cast<QLabel *>(w))
+                texts << label->text();
+            if (auto *button = qobject_cast<QAbstractButton *>(w))
+                texts << button->text();
+            for (int i = 0; qobject_cast<QComboBox *>(w) && i < 24; ++i)
+                texts << static_cast<QComboBox *>(w)->itemText(i);
+            if (auto *list = qobject_cast<QTreeWidget *>(w)) {
+                for (int column : {0, 1, 2})
+                    texts << list->headerItem()->text(column);
+                texts << list->topLevelItem(0)->text(1) << list->topLevelItem(0)->text(2);
+            }
+            for (const QString &text : std::as_const(texts))
+                if (!text.isEmpty() && !text.contains(QChar(0x27e6)) &&
+                    !data.contains(w->objectName()))
+                    escaped << w->objectName() + QStringLiteral(": ") + text;
+        }
+        QCoreApplication::removeTranslator(&pseudo);
+        QCOMPARE(escaped, QStringList());
     }
 
 private:

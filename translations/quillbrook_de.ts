@@ -173,4 +173,23 @@
         <translation>In der Dateiverwaltung öffnen</translation>
     </message>
 </context>
+<context>
+    <name>PreviewList</name>
+    <message>
+        <source>Screenshots to trash</source>
+        <translation>Bildschirmfotos für den Papierkorb</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Age</source>
+        <translation>Alter</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+</context>
 </TS>

@@ -173,4 +173,23 @@
         <translation type="unfinished"></translation>
     </message>
 </context>
+<context>
+    <name>PreviewList</name>
+    <message>
+        <source>Screenshots to trash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Age</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>

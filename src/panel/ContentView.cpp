@@ -438,7 +438,6 @@ void ContentView::restyle()
     m_link->setFont(caption);
     PanelStyle::setTextColor(m_link, secondary);
 
-    m_notice->restyle();
     m_restyling = false;
 }
 

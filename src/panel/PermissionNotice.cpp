@@ -107,6 +107,15 @@ void PermissionNotice::restyle()
     update();
 }
 
+void PermissionNotice::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Its own change, not the panel's: a parent hears of a new palette before its children
+    // have it.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        restyle();
+}
+
 void PermissionNotice::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -17,16 +17,16 @@ class PermissionNotice : public QWidget
 public:
     explicit PermissionNotice(QWidget *parent = nullptr);
 
-    /** Re-derives colours and fonts from the current palette and font. */
-    void restyle();
-
 signals:
     void openInFileManagerClicked();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void restyle();
+
     QLabel *m_icon;
     QLabel *m_title;
     QLabel *m_explanation;

@@ -52,7 +52,7 @@ void ToggleSwitch::paintEvent(QPaintEvent *)
 
     const QRect track = trackRect();
     const QRect label(0, 0, track.left() - labelGap, height());
-    painter.setPen(pal.color(QPalette::WindowText));
+    painter.setPen(pal.color(foregroundRole()));
     painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, text());
 
     QColor fill = isChecked() ? pal.color(QPalette::Highlight) : pal.color(QPalette::Mid);
