@@ -27,8 +27,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # cannot see them and they are added to what it finds. Without the Wayland plugin the tray app
 # would not start on a Wayland-only desktop.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6 (>= 6.4), qt6-wayland (>= 6.4)")
-# Scheduled runs are systemd user timers; GNOME shows tray icons only through its extension.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd")
+# Scheduled runs are systemd user timers; Qt's own dialogs (the folder chooser) speak the user's
+# language with Qt's catalogues; GNOME shows tray icons only through its extension.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "systemd, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, trash-cli")
 
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/" "/\\\\.cache/")

@@ -55,7 +55,7 @@ int runInteractive(int argc, char **argv)
     AccessibleApplication::install();
     QtMessageHandler previous = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
-    AccessibleApplication::install();
+    AccessibleApplication::install(); // again, ahead of Qt's own, which the application installs
     qInstallMessageHandler(previous);
     for (const PendingMessage &message : std::as_const(pendingMessages()))
         qt_message_output(message.type, QMessageLogContext(), message.text);
