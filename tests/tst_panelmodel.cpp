@@ -35,19 +35,18 @@ public:
     }
 };
 
-// Window, its text, the accent, the text on it, links: the colours a desktop theme sets.
-static QPalette themePalette(const QStringList &colours)
+// The colours a desktop theme sets: the window, its text, the accent, the text on it, links.
+static QPalette themePalette(const char *window, const char *text, const char *accent,
+                             const char *onAccent, const char *link)
 {
-    QPalette palette{QColor(colours[0])};
-    const QList<QList<QPalette::ColorRole>> roles = {
-        {QPalette::Window, QPalette::Button},
-        {QPalette::WindowText, QPalette::Text, QPalette::ButtonText},
-        {QPalette::Highlight},
-        {QPalette::HighlightedText},
-        {QPalette::Link}};
-    for (int i = 0; i < roles.size(); ++i)
-        for (QPalette::ColorRole role : roles[i])
-            palette.setColor(role, QColor(colours[i]));
+    QPalette palette{QColor(window)};
+    for (const auto &[role, colour] : {std::pair{QPalette::WindowText, text},
+                                       {QPalette::Text, text},
+                                       {QPalette::ButtonText, text},
+                                       {QPalette::Highlight, accent},
+                                       {QPalette::HighlightedText, onAccent},
+                                       {QPalette::Link, link}})
+        palette.setColor(role, QColor(colour));
     return palette;
 }
 
@@ -452,9 +451,9 @@ private slots:
         QTest::addColumn<QPalette>("palette");
         QTest::newRow("Qt's own light palette") << QApplication::style()->standardPalette();
         QTest::newRow("Breeze light")
-            << themePalette({"#eff0f1", "#232629", "#3daee9", "#ffffff", "#2980b9"});
+            << themePalette("#eff0f1", "#232629", "#3daee9", "#ffffff", "#2980b9");
         QTest::newRow("Breeze dark")
-            << themePalette({"#31363b", "#eff0f1", "#3daee9", "#eff0f1", "#1d99f3"});
+            << themePalette("#31363b", "#eff0f1", "#3daee9", "#eff0f1", "#1d99f3");
     }
     void contrast()
     {

@@ -82,9 +82,8 @@ PermissionNotice::PermissionNotice(QWidget *parent)
     column->addWidget(m_explanation);
     column->addWidget(m_button, 0, Qt::AlignLeft);
 
-    // Connected by name: Qt's accessibility tells a screen reader that a button is the
-    // controller for the receivers of its clicked(), as named in a connection by text.
-    connect(m_button, SIGNAL(clicked()), this, SIGNAL(openInFileManagerClicked()));
+    // Also what tells a screen reader that the button is the notice's controller.
+    connect(m_button, &QPushButton::clicked, this, &PermissionNotice::openInFileManagerClicked);
     restyle();
 }
 

@@ -1,81 +1,63 @@
 #!/usr/bin/python3
-"""Reads the open panel through AT-SPI as a screen reader does, and drives it with keys.
+"""Reads the open panel through AT-SPI as a screen reader does, and drives it by keyboard.
 
 Usage: atspi_walk.py en|de tray|window <settings file> <screenshot prefix> [<icon x> <icon y>]
-Checks every control's role, name and description in the language; in English from the tray
-also the keyboard (focus at opening and after each Tab, Escape in a drop-down, Return, the list
-by arrow keys, focus again on "Enabled" at the next opening) and the notice's relations.
+Every control's role, name and description in the language; in English from the tray also the
+keyboard (focus at opening and after each Tab, Escape in a drop-down, Return, the list by arrow
+keys, focus on "Enabled" again at the next opening) and the notice's relations.
 """
 import subprocess
 import sys
 import time
 
-import pyatspi
+import pyatspi as at
 
 LANGUAGE, PLACE, SETTINGS, SHOTS, *ICON = sys.argv[1:]
-ENGLISH = LANGUAGE == "en"
-
-# The controls in Tab order: role, English name, German name.
-CONTROLS = [
-    ("check box", "Enabled", "Aktiviert"),
-    ("combo box", "Frequency", "Häufigkeit"),
-    ("combo box", "Hour", "Uhrzeit"),
-    ("text", "Age limit", "Altersgrenze"),
-    ("combo box", "Age unit", "Einheit der Altersgrenze"),
-    ("push button", "Change…", "Ändern…"),
-    ("check box", "Launch at login", "Beim Anmelden starten"),
-    ("push button", "Run Now", "Jetzt ausführen"),
-    ("push button", "Preview", "Vorschau"),
-    ("push button", "Quit", "Beenden"),
-    ("link", "quillbrook.org", "quillbrook.org"),
-]
-# Role, English and German name, and the description in either language.
-DESCRIBED = [
-    ("text", "Age limit", "Altersgrenze", "Hours", "Stunden"),
-    ("label", "Source folder", "Quellordner", "~/Desktop", "~/Desktop"),
-]
+# In Tab order: role, English name, German name.
+CONTROLS = [("check box", "Enabled", "Aktiviert"), ("combo box", "Frequency", "Häufigkeit"),
+            ("combo box", "Hour", "Uhrzeit"), ("text", "Age limit", "Altersgrenze"),
+            ("combo box", "Age unit", "Einheit der Altersgrenze"), ("push button", "Change…", "Ändern…"),
+            ("check box", "Launch at login", "Beim Anmelden starten"),
+            ("push button", "Run Now", "Jetzt ausführen"), ("push button", "Preview", "Vorschau"),
+            ("push button", "Quit", "Beenden"), ("link", "quillbrook.org", "quillbrook.org")]
+# Role, name and description, English and German.
+DESCRIBED = [("text", "Age limit", "Hours", "Altersgrenze", "Stunden"),
+             ("label", "Source folder", "~/Desktop", "Quellordner", "~/Desktop")]
 
 
 def fail(what):
-    print(f"FAIL: {what}", file=sys.stderr)
     subprocess.run(["import", "-window", "root", f"{SHOTS}-failure.png"], check=False)
-    sys.exit(1)
+    sys.exit(f"FAIL: {what}")
 
 
 def until(what, check, timeout=5.0):
     deadline = time.monotonic() + timeout
-    while True:
+    while time.monotonic() < deadline:
         try:
-            found = check()
-            if found:
+            if found := check():
                 return found
         except Exception:  # the tree changed while it was read
             pass
-        if time.monotonic() > deadline:
-            fail(what)
         time.sleep(0.1)
-
-
-def app():
-    return next(a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.name == "Quillbrook")
+    fail(what)
 
 
 def shown(root=None):
-    """Every object on screen under root, the drop-downs' hidden lists left out."""
-    found, todo = [], [root or app()]
+    """Everything on screen under root; a drop-down's entries only while it is open."""
+    found, todo = [], [root or next(a for a in at.Registry.getDesktop(0) if a.name == "Quillbrook")]
     while todo:
         node = todo.pop()
-        for child in (node.getChildAtIndex(i) for i in range(node.childCount)):
-            if child is not None and child.getState().contains(pyatspi.STATE_SHOWING):
+        for child in map(node.getChildAtIndex, range(node.childCount)):
+            if child is not None and child.getState().contains(at.STATE_SHOWING):
                 found.append(child)
-                if child.getRoleName() != "combo box":
-                    todo.append(child)
+                todo += [child] if child.getRoleName() != "combo box" else []
     return found
 
 
-def find(role, name):
-    return until(f"no {role} named {name!r}", lambda: next(
-        (o for o in shown() if o.getRoleName() == role and o.name == name), None))
+def find(role, name, description=None):
+    return until(f"no {role} {name!r} described as {description!r}", lambda: next(
+        o for o in shown() if (o.getRoleName(), o.name) == (role, name)
+        and description in (None, o.description)))
 
 
 def has(node, state):
@@ -84,7 +66,7 @@ def has(node, state):
 
 def focus_on(name):
     until(f"the focus is not on {name!r}", lambda: any(
-        o.name == name and has(o, pyatspi.STATE_FOCUSED) for o in shown()))
+        o.name == name and has(o, at.STATE_FOCUSED) for o in shown()))
 
 
 def key(*keys):
@@ -92,62 +74,51 @@ def key(*keys):
 
 
 def related(node, relation):
-    return [r.getTarget(i) for r in node.getRelationSet() if r.getRelationType() == relation
-            for i in range(r.getNTargets())]
+    return [(target.getRoleName(), target.name) for r in node.getRelationSet()
+            if r.getRelationType() == relation for target in map(r.getTarget, range(r.getNTargets()))]
 
 
-def name(english, german):
-    return english if ENGLISH else german
-
-
-window = until("the panel is not in the application's tree", lambda: next(
-    (w for w in shown(app()) if w.getRoleName() == "frame" and w.name == "Quillbrook"), None))
-if PLACE == "tray":  # a window without a window manager to activate it has no focus
-    focus_on(name("Enabled", "Aktiviert"))
-    subprocess.run(["import", "-window", "root", f"{SHOTS}-opened.png"], check=True)
+window = find("frame", "Quillbrook")
 for role, english, german in CONTROLS:
-    find(role, name(english, german))
-for role, english, german, *description in DESCRIBED:
-    until(f"no {role} {english!r} described as {name(*description)!r}", lambda: any(
-        (o.getRoleName(), o.name, o.description) == (role, name(english, german), name(*description))
-        for o in shown()))
-
-if PLACE == "tray" and not ENGLISH:
+    find(role, german if LANGUAGE == "de" else english)
+for role, *texts in DESCRIBED:
+    find(role, *texts[2 if LANGUAGE == "de" else 0:][:2])
+if PLACE == "window":  # without a window manager, no window has the keyboard
+    sys.exit(0)
+focus_on(CONTROLS[0][2 if LANGUAGE == "de" else 1])
+subprocess.run(["import", "-window", "root", f"{SHOTS}-opened.png"], check=True)
+if LANGUAGE == "de":
     key(*["Tab"] * 8, "Return")
     find("push button", "16 Bildschirmfotos")
     subprocess.run(["import", "-window", "root", f"{SHOTS}-panel.png"], check=True)
-if PLACE != "tray" or not ENGLISH:
     sys.exit(0)
 
 for role, english, _ in CONTROLS[1:] + CONTROLS[:1]:
     key("Tab")
     focus_on(english)
-
 key("Tab", "alt+Down")
 frequency = find("combo box", "Frequency")
-until("Alt+Down did not open the drop-down", lambda: has(frequency, pyatspi.STATE_EXPANDED))
+until("Alt+Down did not open the drop-down", lambda: has(frequency, at.STATE_EXPANDED))
 key("Escape")
-until("Escape did not close the drop-down", lambda: has(frequency, pyatspi.STATE_COLLAPSED))
-if not has(window, pyatspi.STATE_SHOWING):
+until("Escape did not close the drop-down", lambda: has(frequency, at.STATE_COLLAPSED))
+if not has(window, at.STATE_SHOWING):
     fail("Escape in the drop-down closed the panel")
 
 key(*["Tab"] * 7, "Return")  # on Preview
 count = find("push button", "16 screenshots")
-if [label.name for label in related(count, pyatspi.RELATION_LABELLED_BY)] != ["Would trash now:"]:
+if related(count, at.RELATION_LABELLED_BY) != [("label", "Would trash now:")]:
     fail("the count is not labelled \"Would trash now:\"")
 key("shift+Tab", "shift+Tab", "Return")  # on the count
-until("the count is not expanded", lambda: has(count, pyatspi.STATE_EXPANDED))
+until("the count is not expanded", lambda: has(count, at.STATE_EXPANDED))
 rows = find("tree", "Screenshots to trash")
-headers = [c.name for c in map(rows.getChildAtIndex, range(rows.childCount))
-           if c.getRoleName() == "table column header"]
-if headers != ["Name", "Age", "Date"]:
-    fail(f"the list's columns are {headers}")
+if [c.name for c in map(rows.getChildAtIndex, range(3))] != ["Name", "Age", "Date"]:
+    fail("the list's columns are not \"Name\", \"Age\", \"Date\"")
 key("Tab", *["Down"] * 15)
 until("the list's last row was not reached", lambda: any(
-    has(o, pyatspi.STATE_FOCUSED) and o.getIndexInParent() >= 3 * 16 for o in shown(rows)))
+    has(o, at.STATE_FOCUSED) and o.getIndexInParent() >= 3 * 16 for o in shown(rows)))
 
 key("Escape")
-until("Escape did not close the panel", lambda: not has(window, pyatspi.STATE_SHOWING))
+until("Escape did not close the panel", lambda: not has(window, at.STATE_SHOWING))
 with open(SETTINGS, "a", encoding="utf-8") as settings:
     settings.write("sourceFolder=/nonexistent\n")
 time.sleep(0.5)  # the panel reads the settings file again when it changes
@@ -155,10 +126,10 @@ subprocess.run(["xdotool", "mousemove", *ICON, "click", "1"], check=True)
 focus_on("Enabled")
 key("space")
 notice = find("alert", "Permission denied")
-titles = related(notice, pyatspi.RELATION_LABELLED_BY)
-if [(t.getRoleName(), t.name) for t in titles] != [("label", "Permission denied")]:
-    fail("the notice is not labelled by its title")
-button = find("push button", "Open in File Manager")
-if [(t.getRoleName(), t.name) for t in related(button, pyatspi.RELATION_CONTROLLER_FOR)] != [
+title = find("label", "Permission denied")
+if (related(notice, at.RELATION_LABELLED_BY), related(title, at.RELATION_LABEL_FOR)) != (
+        [("label", "Permission denied")], [("alert", "Permission denied")]):
+    fail("the notice and its title are not linked as labelled and label")
+if related(find("push button", "Open in File Manager"), at.RELATION_CONTROLLER_FOR) != [
         ("alert", "Permission denied")]:
     fail("the notice's button is not its controller")

@@ -3,8 +3,9 @@
 # the StatusNotifierItem host, the real quillbrook in a temporary HOME, and the seat's cursor
 # clicking like a user. Checks that the icon reaches the tray; that a click on it opens the panel
 # as a floating, focused, 320-wide window fully on the output; that a second click, a click on the
-# desktop or on another window and Escape close it, a click inside it not; that without a tray
-# host the panel opens in its own window. Screenshots and logs go into <output dir>.
+# desktop or on another window and Escape close it, a click inside it not; that the panel and its
+# controls are in the accessibility tree (where pyatspi is installed); that without a tray host
+# the panel opens in its own window. Screenshots and logs go into <output dir>.
 # Usage: wayland_e2e.sh <quillbrook> <output dir> <virtual pointer client>
 # Exits 77 (skipped) when a tool is missing or sway cannot run here.
 set -uo pipefail
@@ -61,6 +62,11 @@ wait_for 15 eval 'other=$(windows_of "$other_pid") && [ -n "$other" ]' || fail "
 # Out of the way of the panel, which the compositor centres.
 swaymsg -q "[pid=$other_pid] floating enable, move position 16 330" || fail "cannot move the window"
 
+# The accessibility bus, switched on as a screen reader does, where its Python client is there.
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null && dbus-send --session --print-reply \
+    --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set string:org.a11y.Status \
+    string:ScreenReaderEnabled variant:boolean:true >/dev/null 2>&1 && atspi=true || atspi=false
+
 step "the icon reaches waybar's tray"
 run_app "$out/wayland-e2e-quillbrook.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
     QT_QPA_PLATFORM=wayland DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
@@ -84,6 +90,11 @@ step "panel: $type at $x,$y size ${w}x$h"
     fail "the panel leaves the output"
 sleep 0.3
 screenshot "$out/wayland-e2e-panel.png"
+if $atspi; then
+    step "the panel and every control are in the accessibility tree"
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi_walk.py" en window \
+        "$home/.config/quillbrook/quillbrook.conf" "$out/wayland-e2e-atspi" || fail "not in the tree"
+fi
 
 step "a second click on the icon closes it"
 click_icon
