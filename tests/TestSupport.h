@@ -146,7 +146,7 @@ public:
         return configHome() + QStringLiteral("/quillbrook/quillbrook.conf");
     }
 
-    // For a child process of ours: this HOME and its XDG folders, and no display to reach.
+    // For a child process of ours: this HOME and its XDG folders, no display to reach, English.
     QProcessEnvironment processEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -154,6 +154,9 @@ public:
             env.insert(QString::fromLatin1(name), QString::fromLocal8Bit(qgetenv(name)));
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // The program's own English, whatever language the developer's session speaks.
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("LANGUAGE"));
         return env;
     }
 

@@ -2,6 +2,56 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>move old screenshots to the Trash once, then exit</source>
+        <translation>alte Bildschirmfotos einmal in den Papierkorb verschieben, dann beenden</translation>
+    </message>
+    <message>
+        <source>list what a run now would move, and move nothing</source>
+        <translation>auflisten, was ein Lauf jetzt verschieben würde, und nichts verschieben</translation>
+    </message>
+    <message>
+        <source>move the last run&apos;s screenshots back from the Trash</source>
+        <translation>die Bildschirmfotos des letzten Laufs aus dem Papierkorb zurücklegen</translation>
+    </message>
+    <message>
+        <source>start the tray app as the login entry does</source>
+        <translation>das Programm im Infobereich starten, wie es der Anmeldeeintrag tut</translation>
+    </message>
+    <message>
+        <source>print the version</source>
+        <translation>die Version ausgeben</translation>
+    </message>
+    <message>
+        <source>print this help</source>
+        <translation>diese Hilfe ausgeben</translation>
+    </message>
+    <message>
+        <source>Usage: quillbrook [OPTION]
+Keeps a folder free of old screenshots; without options, starts the tray app.
+
+</source>
+        <translation>Aufruf: quillbrook [OPTION]
+Hält einen Ordner frei von alten Bildschirmfotos; ohne Optionen startet es das
+Programm im Infobereich.
+
+</translation>
+    </message>
+    <message>
+        <source>--headless and %1 cannot be used together.</source>
+        <translation>--headless und %1 können nicht zusammen verwendet werden.</translation>
+    </message>
+    <message>
+        <source>--preview and --put-back cannot be used together.</source>
+        <translation>--preview und --put-back können nicht zusammen verwendet werden.</translation>
+    </message>
+    <message>
+        <source>Try &apos;quillbrook --help&apos;.</source>
+        <translation>Siehe &apos;quillbrook --help&apos;.</translation>
+    </message>
+</context>
+<context>
     <name>ContentView</name>
     <message>
         <source>Hourly</source>
@@ -105,6 +155,13 @@
             <numerusform>(%n Fehler)</numerusform>
             <numerusform>(%n Fehler)</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>InteractiveRun</name>
+    <message>
+        <source>quillbrook: cannot open the tray app: no graphical display (DISPLAY=&quot;%1&quot;, WAYLAND_DISPLAY=&quot;%2&quot;); use &apos;quillbrook --headless&apos; to run one cleanup without a display</source>
+        <translation>quillbrook: Das Programm im Infobereich kann nicht geöffnet werden: keine grafische Anzeige (DISPLAY=&quot;%1&quot;, WAYLAND_DISPLAY=&quot;%2&quot;); &apos;quillbrook --headless&apos; räumt einmal ohne Anzeige auf</translation>
     </message>
 </context>
 <context>

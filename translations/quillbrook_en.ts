@@ -2,6 +2,52 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>move old screenshots to the Trash once, then exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>list what a run now would move, and move nothing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>move the last run&apos;s screenshots back from the Trash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>start the tray app as the login entry does</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>print the version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>print this help</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: quillbrook [OPTION]
+Keeps a folder free of old screenshots; without options, starts the tray app.
+
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--headless and %1 cannot be used together.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--preview and --put-back cannot be used together.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Try &apos;quillbrook --help&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ContentView</name>
     <message numerus="yes">
         <source>(%n failed)</source>
@@ -104,6 +150,13 @@
     </message>
     <message>
         <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>InteractiveRun</name>
+    <message>
+        <source>quillbrook: cannot open the tray app: no graphical display (DISPLAY=&quot;%1&quot;, WAYLAND_DISPLAY=&quot;%2&quot;); use &apos;quillbrook --headless&apos; to run one cleanup without a display</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

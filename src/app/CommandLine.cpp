@@ -163,7 +163,8 @@ LaunchRequest parseLaunchArguments(const QStringList &arguments)
     const bool putBack = parser.isSet(QStringLiteral("put-back"));
     if (preview && putBack)
         return {LaunchAction::UsageError,
-                QStringLiteral("--preview and --put-back cannot be used together.")};
+                QCoreApplication::translate("CommandLine",
+                                            "--preview and --put-back cannot be used together.")};
     if (preview || putBack)
         return {preview ? LaunchAction::Preview : LaunchAction::PutBack, {}};
     return {};
@@ -171,19 +172,23 @@ LaunchRequest parseLaunchArguments(const QStringList &arguments)
 
 int runCommandLineAction(const LaunchRequest &request, int argc, char **argv)
 {
-    switch (request.action) {
-    case LaunchAction::Help:
-        std::fputs(helpText().toLocal8Bit().constData(), stdout);
-        return 0;
-    case LaunchAction::Version:
+    if (request.action == LaunchAction::Preview || request.action == LaunchAction::PutBack)
+        return runWithSettings(request.action, argc, argv);
+    if (request.action == LaunchAction::Version) {
         std::printf("quillbrook %s\n", QUILLBROOK_VERSION);
         return 0;
-    case LaunchAction::Preview:
-    case LaunchAction::PutBack:
-        return runWithSettings(request.action, argc, argv);
-    default:
-        std::fprintf(stderr, "quillbrook: %s Try 'quillbrook --help'.\n",
-                     request.error.simplified().toLocal8Bit().constData());
-        return ExitUsage;
     }
+    // The arguments were read before any catalogue was loaded; read them again in the user's
+    // language, Qt's own texts of the parser included.
+    QCoreApplication app(argc, argv);
+    installTranslations(QLocale::system(), true);
+    if (request.action == LaunchAction::Help) {
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    const QString error = parseLaunchArguments(argumentList(argc, argv)).error;
+    std::fprintf(
+        stderr, "quillbrook: %s %s\n", error.simplified().toLocal8Bit().constData(),
+        qPrintable(QCoreApplication::translate("CommandLine", "Try 'quillbrook --help'.")));
+    return ExitUsage;
 }
