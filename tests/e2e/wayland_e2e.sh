@@ -3,9 +3,10 @@
 # the StatusNotifierItem host, the real quillbrook in a temporary HOME, and the seat's cursor
 # clicking like a user. Checks that the icon reaches the tray; that a click on it opens the panel
 # as a floating, focused, 320-wide window fully on the output; that a second click, a click on the
-# desktop or on another window and Escape close it, a click inside it not; that the panel and its
-# controls are in the accessibility tree (where pyatspi is installed); that without a tray host
-# the panel opens in its own window. Screenshots and logs go into <output dir>.
+# desktop or on another window and Escape close it, a click inside it or Escape in an open
+# drop-down not; that the panel and its controls are in the accessibility tree (where pyatspi is
+# installed); that without a tray host the panel opens in its own window. Screenshots and logs go
+# into <output dir>.
 # Usage: wayland_e2e.sh <quillbrook> <output dir> <virtual pointer client>
 # Exits 77 (skipped) when a tool is missing or sway cannot run here.
 set -uo pipefail
@@ -115,9 +116,12 @@ reopen
 click 100 340
 wait_for 5 panel_gone || fail "a click on another window did not close the panel"
 
-step "Escape closes it"
+step "Escape in an open drop-down closes only the drop-down; Escape again closes the panel"
 reopen
 sleep 0.3
+wtype -k Tab -M alt -k Down -m alt -s 500 -k Escape
+sleep 0.7
+panel_shown || fail "Escape in the drop-down closed the panel"
 wtype -k Escape
 wait_for 5 panel_gone || fail "Escape did not close the panel"
 
