@@ -16,7 +16,6 @@ for tool in Xvfb trayer xdotool xwininfo import dbus-daemon dbus-send; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (packages xvfb trayer" \
         "xdotool x11-utils imagemagick dbus-daemon dbus-bin)"
 done
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "pyatspi is not installed (python3-pyatspi)"
 mkdir -p "$out" && out=$(realpath "$out")
 
 e2e_name=atspi-e2e
@@ -32,9 +31,7 @@ dbus-daemon --session --address="unix:path=$work/bus" --nofork >"$out/atspi-e2e-
 pids+=($!)
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/bus
 wait_for 5 test -S "$work/bus" || fail "the session bus did not start"
-dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
-    org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:ScreenReaderEnabled \
-    variant:boolean:true >/dev/null || skip "no accessibility bus (package at-spi2-core)"
+start_screen_reader_bus || skip "no accessibility bus or pyatspi (at-spi2-core, python3-pyatspi)"
 
 walk() { # <language> <tray|window>: the app in that language, and the walk of its panel
     step "$1, panel in the ${2/tray/popup}"

@@ -1,10 +1,9 @@
 #!/usr/bin/python3
-"""Reads the open panel through AT-SPI as a screen reader does, and drives it by keyboard.
-
+"""Reads the open panel through AT-SPI as a screen reader does: every control's role, name and
+description; in English from the tray also the keyboard (focus at opening and after each Tab,
+Escape in a drop-down, Return, the list by arrow keys, focus on "Enabled" again at the next
+opening) and the notice's relations.
 Usage: atspi_walk.py en|de tray|window <settings file> <screenshot prefix> [<icon x> <icon y>]
-Every control's role, name and description in the language; in English from the tray also the
-keyboard (focus at opening and after each Tab, Escape in a drop-down, Return, the list by arrow
-keys, focus on "Enabled" again at the next opening) and the notice's relations.
 """
 import subprocess
 import sys
@@ -65,8 +64,8 @@ def has(node, state):
 
 
 def focus_on(name):
-    until(f"the focus is not on {name!r}", lambda: any(
-        o.name == name and has(o, at.STATE_FOCUSED) for o in shown()))
+    until(f"no focus on {name!r}", lambda: any(o.name == name and has(o, at.STATE_FOCUSED)
+                                                for o in shown()))
 
 
 def key(*keys):

@@ -184,6 +184,14 @@ find_icon() {
 }
 click_icon() { xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1; }
 
+# Switches the session bus's accessibility bus on, as a screen reader does; fails where at-spi2-core
+# or the Python client the walk uses is missing.
+start_screen_reader_bus() {
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null && dbus-send --session --print-reply \
+        --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+        string:org.a11y.Status string:ScreenReaderEnabled variant:boolean:true >/dev/null 2>&1
+}
+
 # start_sway <config>: sway on a headless output of its own, with its runtime folder in the work
 # folder (the app's too); exports WAYLAND_DISPLAY and SWAYSOCK, or fails when sway cannot start.
 start_sway() {

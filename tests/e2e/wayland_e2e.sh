@@ -63,10 +63,7 @@ wait_for 15 eval 'other=$(windows_of "$other_pid") && [ -n "$other" ]' || fail "
 # Out of the way of the panel, which the compositor centres.
 swaymsg -q "[pid=$other_pid] floating enable, move position 16 330" || fail "cannot move the window"
 
-# The accessibility bus, switched on as a screen reader does, where its Python client is there.
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null && dbus-send --session --print-reply \
-    --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set string:org.a11y.Status \
-    string:ScreenReaderEnabled variant:boolean:true >/dev/null 2>&1 && atspi=true || atspi=false
+start_screen_reader_bus && atspi=true || atspi=false
 
 step "the icon reaches waybar's tray"
 run_app "$out/wayland-e2e-quillbrook.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
