@@ -445,7 +445,7 @@ private slots:
     }
 
     // Every text the panel draws reaches 4.5:1 against what it is drawn on: the label's own
-    // background, the notice's faint orange, a button's bezel.
+    // background, the notice's faint orange, a button's bezel; the focus ring 3:1.
     void contrast_data()
     {
         QTest::addColumn<QPalette>("palette");
@@ -462,6 +462,8 @@ private slots:
         QCOMPARE(qRound(PanelStyle::contrastRatio(QColor("#767676"), Qt::white) * 100), 454);
         QCOMPARE(qRound(PanelStyle::contrastRatio(QColor("#777777"), Qt::white) * 100), 448);
         m->view->setPalette(palette);
+        QVERIFY(PanelStyle::contrastRatio(PanelStyle::focusRingColor(palette),
+                                          palette.color(QPalette::Window)) >= 3);
         auto *notice = child<QWidget>("permissionNotice");
         for (QWidget *w : m->view->findChildren<QWidget *>()) {
             if (!qobject_cast<QLabel *>(w) && !qobject_cast<QAbstractButton *>(w))
