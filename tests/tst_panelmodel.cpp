@@ -483,7 +483,7 @@ private slots:
     }
 
     // With a catalogue that wraps every text, no text of the panel shows unwrapped but names,
-    // paths, the locale's clock and the address.
+    // paths, the locale's clock, the address and the close button's cross.
     void everyTextGoesThroughTranslation()
     {
         PseudoTranslator pseudo;
@@ -497,7 +497,8 @@ private slots:
         m->model.setEnabled(true);
         QTRY_VERIFY(child<QWidget>("permissionNotice")->isVisible());
         QStringList escaped;
-        const QStringList data = {"title", "folderPath", "hourPicker", "websiteLink"};
+        const QStringList data = {"title", "folderPath", "hourPicker", "websiteLink",
+                                  "closeButton"};
         for (QWidget *w : m->view->findChildren<QWidget *>()) {
             QStringList texts{w->accessibleName(), w->accessibleDescription(), w->toolTip()};
             if (auto *label = qobject_cast<QLabel *>(w))

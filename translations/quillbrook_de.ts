@@ -156,6 +156,10 @@ Programm im Infobereich.
             <numerusform>(%n Fehler)</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
 </context>
 <context>
     <name>InteractiveRun</name>
@@ -247,6 +251,29 @@ Programm im Infobereich.
     <message>
         <source>Date</source>
         <translation>Datum</translation>
+    </message>
+</context>
+<context>
+    <name>TrayMenu</name>
+    <message>
+        <source>Open Quillbrook</source>
+        <translation>Quillbrook öffnen</translation>
+    </message>
+    <message>
+        <source>Run Now</source>
+        <translation>Jetzt ausführen</translation>
+    </message>
+    <message>
+        <source>Put Back Last Run</source>
+        <translation>Letzten Lauf zurücklegen</translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation>Aktiviert</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
     </message>
 </context>
 </TS>

@@ -152,6 +152,10 @@ Keeps a folder free of old screenshots; without options, starts the tray app.
         <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>InteractiveRun</name>
@@ -242,6 +246,29 @@ Keeps a folder free of old screenshots; without options, starts the tray app.
     </message>
     <message>
         <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrayMenu</name>
+    <message>
+        <source>Open Quillbrook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Run Now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Put Back Last Run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
