@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Every text in src/ has a finished German translation, with each of its plural forms, and
-each plural text its English wording; no catalogue keeps a text that src/ no longer has.
+each plural text its English wording; no catalogue keeps a text that src/ no longer has; lupdate
+finds no tr() it cannot place, whose text would never reach a catalogue.
 
 Usage: check_translations.py <lupdate> <src dir> <translations dir>
 """
@@ -17,8 +18,9 @@ with tempfile.TemporaryDirectory() as scratch:
     for shipped in sorted(pathlib.Path(catalogues).glob("*.ts")):
         catalogue = pathlib.Path(scratch, shipped.name)
         shutil.copy(shipped, catalogue)
-        subprocess.run([lupdate, "-silent", "-locations", "none", sources, "-ts", str(catalogue)],
-                       check=True)
+        run = subprocess.run([lupdate, "-silent", "-locations", "none", sources, "-ts",
+                              str(catalogue)], check=True, capture_output=True, text=True)
+        problems += [f"lupdate: {line}" for line in run.stderr.splitlines() if line not in problems]
         plurals_only = shipped.stem.endswith("_en")  # the source texts are English already
         for context in ET.parse(catalogue).iter("context"):
             for message in context.iter("message"):

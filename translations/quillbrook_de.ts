@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Cleanup</name>
+    <message>
+        <source>Another cleanup is running</source>
+        <translation>Ein anderes Aufräumen läuft gerade</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>move old screenshots to the Trash once, then exit</source>
@@ -251,6 +258,104 @@ Programm im Infobereich.
     <message>
         <source>Date</source>
         <translation>Datum</translation>
+    </message>
+</context>
+<context>
+    <name>PutBack</name>
+    <message numerus="yes">
+        <source>%n name is taken</source>
+        <translation>
+            <numerusform>%n Name ist belegt</numerusform>
+            <numerusform>%n Namen sind belegt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n names are taken</source>
+        <translation>
+            <numerusform>%n Name ist belegt</numerusform>
+            <numerusform>%n Namen sind belegt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n is no longer in the Trash</source>
+        <translation>
+            <numerusform>%n ist nicht mehr im Papierkorb</numerusform>
+            <numerusform>%n sind nicht mehr im Papierkorb</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n are no longer in the Trash</source>
+        <translation>
+            <numerusform>%n ist nicht mehr im Papierkorb</numerusform>
+            <numerusform>%n sind nicht mehr im Papierkorb</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n no longer matches its info file</source>
+        <translation>
+            <numerusform>%n passt nicht mehr zu seiner Info-Datei</numerusform>
+            <numerusform>%n passen nicht mehr zu ihren Info-Dateien</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n no longer match their info files</source>
+        <translation>
+            <numerusform>%n passt nicht mehr zu seiner Info-Datei</numerusform>
+            <numerusform>%n passen nicht mehr zu ihren Info-Dateien</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n is not the one the run moved</source>
+        <translation>
+            <numerusform>%n ist nicht der verschobene Eintrag</numerusform>
+            <numerusform>%n sind nicht die verschobenen Einträge</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n are not the ones the run moved</source>
+        <translation>
+            <numerusform>%n ist nicht der verschobene Eintrag</numerusform>
+            <numerusform>%n sind nicht die verschobenen Einträge</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n could not be moved</source>
+        <translation>
+            <numerusform>%n konnte nicht verschoben werden</numerusform>
+            <numerusform>%n konnten nicht verschoben werden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Put back %1</source>
+        <translation>%1 zurückgelegt</translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: the name is taken</source>
+        <translation>%1 kann nicht zurückgelegt werden: der Name ist belegt</translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: it is no longer in the Trash</source>
+        <translation>%1 kann nicht zurückgelegt werden: es ist nicht mehr im Papierkorb</translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: its info file no longer matches</source>
+        <translation>%1 kann nicht zurückgelegt werden: seine Info-Datei passt nicht mehr</translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: the entry in the Trash is not the one the run moved</source>
+        <translation>%1 kann nicht zurückgelegt werden: der Eintrag im Papierkorb ist nicht der, den der Lauf verschoben hat</translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: %2</source>
+        <translation>%1 kann nicht zurückgelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>Nothing to put back</source>
+        <translation>Nichts zurückzulegen</translation>
+    </message>
+    <message>
+        <source>Put back %1 of %2</source>
+        <translation>%1 von %2 zurückgelegt</translation>
     </message>
 </context>
 <context>

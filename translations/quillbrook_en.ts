@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>Cleanup</name>
+    <message>
+        <source>Another cleanup is running</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>move old screenshots to the Trash once, then exit</source>
@@ -246,6 +253,104 @@ Keeps a folder free of old screenshots; without options, starts the tray app.
     </message>
     <message>
         <source>Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PutBack</name>
+    <message numerus="yes">
+        <source>%n name is taken</source>
+        <translation>
+            <numerusform>%n name is taken</numerusform>
+            <numerusform>%n name is taken</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n names are taken</source>
+        <translation>
+            <numerusform>%n names are taken</numerusform>
+            <numerusform>%n names are taken</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n is no longer in the Trash</source>
+        <translation>
+            <numerusform>%n is no longer in the Trash</numerusform>
+            <numerusform>%n is no longer in the Trash</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n are no longer in the Trash</source>
+        <translation>
+            <numerusform>%n are no longer in the Trash</numerusform>
+            <numerusform>%n are no longer in the Trash</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n no longer matches its info file</source>
+        <translation>
+            <numerusform>%n no longer matches its info file</numerusform>
+            <numerusform>%n no longer matches its info file</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n no longer match their info files</source>
+        <translation>
+            <numerusform>%n no longer match their info files</numerusform>
+            <numerusform>%n no longer match their info files</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n is not the one the run moved</source>
+        <translation>
+            <numerusform>%n is not the one the run moved</numerusform>
+            <numerusform>%n is not the one the run moved</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n are not the ones the run moved</source>
+        <translation>
+            <numerusform>%n are not the ones the run moved</numerusform>
+            <numerusform>%n are not the ones the run moved</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n could not be moved</source>
+        <translation>
+            <numerusform>%n could not be moved</numerusform>
+            <numerusform>%n could not be moved</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Put back %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: the name is taken</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: it is no longer in the Trash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: its info file no longer matches</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: the entry in the Trash is not the one the run moved</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot put back %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing to put back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Put back %1 of %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -43,10 +43,11 @@ QString shown(const QByteArray &path)
     return FileSystem::decodeLeniently(path);
 }
 
-QString tr(const char *text)
+// The context of this file's texts, as lupdate finds them and the catalogues hold them.
+class PutBackText
 {
-    return QCoreApplication::translate("PutBack", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(PutBack)
+};
 
 // Where an entry of the journal belongs and where it went: its original folder and its trash,
 // each opened with the checks trashing uses.
@@ -217,21 +218,23 @@ QString entryLine(Outcome outcome, const QByteArray &path, const QString &error)
 {
     switch (outcome) {
     case Outcome::PutBack:
-        return tr("Put back %1").arg(shown(path));
+        return PutBackText::tr("Put back %1").arg(shown(path));
     case Outcome::Taken:
-        return tr("Cannot put back %1: the name is taken").arg(shown(path));
+        return PutBackText::tr("Cannot put back %1: the name is taken").arg(shown(path));
     case Outcome::Gone:
-        return tr("Cannot put back %1: it is no longer in the Trash").arg(shown(path));
+        return PutBackText::tr("Cannot put back %1: it is no longer in the Trash").arg(shown(path));
     case Outcome::Mismatched:
-        return tr("Cannot put back %1: its info file no longer matches").arg(shown(path));
+        return PutBackText::tr("Cannot put back %1: its info file no longer matches")
+            .arg(shown(path));
     case Outcome::Replaced:
-        return tr("Cannot put back %1: the entry in the Trash is not the one the run moved")
+        return PutBackText::tr(
+                   "Cannot put back %1: the entry in the Trash is not the one the run moved")
             .arg(shown(path));
     case Outcome::Failed:
     case Outcome::AlreadyBack:
         break;
     }
-    return tr("Cannot put back %1: %2").arg(shown(path), error);
+    return PutBackText::tr("Cannot put back %1: %2").arg(shown(path), error);
 }
 
 // English needs the split between one and many; each text still has its own plural forms.
@@ -244,8 +247,8 @@ QString part(qint64 count, const char *one, const char *many)
 QString summaryOf(const PutBackResult &result)
 {
     if (result.total == 0)
-        return tr("Nothing to put back");
-    QString text = tr("Put back %1 of %2").arg(result.putBack).arg(result.total);
+        return PutBackText::tr("Nothing to put back");
+    QString text = PutBackText::tr("Put back %1 of %2").arg(result.putBack).arg(result.total);
     if (result.taken)
         text += part(result.taken, QT_TRANSLATE_N_NOOP("PutBack", "%n name is taken"),
                      QT_TRANSLATE_N_NOOP("PutBack", "%n names are taken"));
