@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 #include "RunJournal.h"
+#include "TrashInfo.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/ErrorText.h"
@@ -35,9 +36,28 @@ bool JournalWriter::begin(QString *error)
 
 bool JournalWriter::aboutToMove(const TrashedEntry &entry, QString *error)
 {
-    return append(RunJournalStore::entryLine({entry.originalPath, entry.trashFolder, entry.name,
-                                              entry.device, entry.inode}),
-                  error);
+    if (entry.encodedPath.isEmpty())
+        return append(RunJournalStore::entryLine({entry.originalPath, entry.trashFolder, entry.name,
+                                                  entry.device, entry.inode}),
+                      error);
+    if (entry.trashFolder != m_trashFolder) {
+        m_trashFolder = entry.trashFolder;
+        m_encodedTrashFolder = TrashInfo::percentEncodePath(m_trashFolder);
+    }
+    // Under its own name, the entry's encoded name ends the encoded path: "/" is never encoded.
+    const QByteArrayView encodedPath = entry.encodedPath;
+    const qsizetype slash = encodedPath.lastIndexOf('/');
+    QByteArrayView encodedName = encodedPath.sliced(slash + 1);
+    const QByteArrayView original = entry.originalPath;
+    const qsizetype nameAt = original.size() - entry.name.size();
+    if (nameAt < 1 || original[nameAt - 1] != '/' || !original.endsWith(entry.name)) {
+        m_encodedName.truncate(0);
+        TrashInfo::appendPercentEncoded(m_encodedName, entry.name);
+        encodedName = m_encodedName;
+    }
+    RunJournalStore::writeEntryLine(m_line, encodedPath, m_encodedTrashFolder, encodedName,
+                                    entry.device, entry.inode);
+    return append(m_line, error);
 }
 
 void JournalWriter::didNotMove()

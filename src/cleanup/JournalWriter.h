@@ -33,4 +33,9 @@ private:
 
     QByteArray m_path;
     UniqueFd m_fd;
+    // Reused for every entry; the trash folder is encoded once per trash, not per entry.
+    QByteArray m_line;
+    QByteArray m_trashFolder;
+    QByteArray m_encodedTrashFolder;
+    QByteArray m_encodedName;
 };

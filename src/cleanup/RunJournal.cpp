@@ -10,6 +10,8 @@
 
 #include <QFile>
 
+#include <charconv>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,9 +90,31 @@ void removeLeftovers()
 
 QByteArray entryLine(const JournalEntry &entry)
 {
-    return "moved " + field(entry.originalPath) + ' ' + field(entry.trashFolder) + ' ' +
-           field(entry.name) + ' ' + QByteArray::number(entry.device) + ' ' +
-           QByteArray::number(entry.inode) + '\n';
+    QByteArray line;
+    writeEntryLine(line, field(entry.originalPath), field(entry.trashFolder), field(entry.name),
+                   entry.device, entry.inode);
+    return line;
+}
+
+void writeEntryLine(QByteArray &line, QByteArrayView encodedPath, QByteArrayView encodedTrashFolder,
+                    QByteArrayView encodedName, quint64 device, quint64 inode)
+{
+    const auto appendField = [&line](QByteArrayView encoded) {
+        line.append(' ').append(encoded.isEmpty() ? QByteArrayView("-") : encoded);
+    };
+    const auto appendNumber = [&line](quint64 number) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        line.append(' ').append(digits, end - digits);
+    };
+    line.truncate(0);
+    line.append("moved");
+    appendField(encodedPath);
+    appendField(encodedTrashFolder);
+    appendField(encodedName);
+    appendNumber(device);
+    appendNumber(inode);
+    line.append('\n');
 }
 
 QByteArray failureLine(qint64 failedCount, const QString &firstFailure)
@@ -170,10 +194,12 @@ RunJournal lastRunJournal()
     return RunJournalStore::readJournal();
 }
 
-qint64 entriesStillInTrash(const RunJournal &journal)
+qint64 entriesStillInTrash(const RunJournal &journal, qint64 enough)
 {
     qint64 count = 0;
     for (const JournalEntry &entry : journal.entries) {
+        if (count >= enough)
+            break;
         struct stat st = {};
         const QByteArray path = TrashInfo::filesPath(entry.trashFolder, entry.name);
         count += lstat(path.constData(), &st) == 0 && quint64(st.st_dev) == entry.device &&

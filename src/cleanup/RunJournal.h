@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
+
 /** One entry a run moved to the Trash. */
 struct JournalEntry
 {
@@ -53,6 +55,9 @@ void removeLeftovers();
 
 /** The journal's line for @p entry, and for the run's failures (newline included). */
 QByteArray entryLine(const JournalEntry &entry);
+/** The same line into @p line, from the three paths already percent-encoded. */
+void writeEntryLine(QByteArray &line, QByteArrayView encodedPath, QByteArrayView encodedTrashFolder,
+                    QByteArrayView encodedName, quint64 device, quint64 inode);
 QByteArray failureLine(qint64 failedCount, const QString &firstFailure);
 /** The line that takes back the entry line just before it (the move did not happen). */
 QByteArray withdrawnLine();
@@ -80,5 +85,9 @@ bool isKept(const KeptEntries &kept, const QByteArray &path, const EntryDates &d
 /** The last run's journal (entries, failed count, first failure line). */
 RunJournal lastRunJournal();
 
-/** How many of @p journal's entries are still in their trash, under their name and identity. */
-qint64 entriesStillInTrash(const RunJournal &journal);
+/**
+ * How many of @p journal's entries are still in their trash, under their name and identity;
+ * counting stops at @p enough (whether any is: 1).
+ */
+qint64 entriesStillInTrash(const RunJournal &journal,
+                           qint64 enough = std::numeric_limits<qint64>::max());

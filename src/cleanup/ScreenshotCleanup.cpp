@@ -15,23 +15,42 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <array>
 #include <tuple>
 
 namespace {
 
-const QStringList &acceptedExtensions()
-{
-    static const QStringList extensions = {QStringLiteral("png"), QStringLiteral("jpg"),
-                                           QStringLiteral("jpeg"), QStringLiteral("heic")};
-    return extensions;
-}
+// Lower-case ASCII, as the words below are: a name is compared byte by byte with its ASCII
+// letters lowered, which answers as lower-casing the decoded name would, without decoding it.
+constexpr std::array<QByteArrayView, 4> acceptedExtensions = {"png", "jpg", "jpeg", "heic"};
 
 // Tried in this order; the first that matches ends the test.
-const QStringList &acceptedPrefixes()
+constexpr std::array<QByteArrayView, 3> acceptedPrefixes = {"screen shot", "screenshot",
+                                                            "cleanshot"};
+
+char asciiLower(char c)
 {
-    static const QStringList prefixes = {QStringLiteral("screen shot"),
-                                         QStringLiteral("screenshot"), QStringLiteral("cleanshot")};
-    return prefixes;
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// Whether @p text begins with the lower-case @p word, ignoring the case of ASCII letters.
+bool startsWithWord(QByteArrayView text, QByteArrayView word)
+{
+    if (text.size() < word.size())
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        if (asciiLower(text[i]) != word[i])
+            return false;
+    }
+    return true;
+}
+
+// The last component of @p path, without copying it.
+QByteArrayView nameOf(QByteArrayView path)
+{
+    while (path.endsWith('/'))
+        path.chop(1);
+    return path.sliced(path.lastIndexOf('/') + 1);
 }
 
 // The stored source folder as bytes to list, or nothing with the reason in @p error: an empty
@@ -97,11 +116,11 @@ QList<PreviewEntry> selectEntries(const QList<QByteArray> &entries, const KeptEn
 
 // The part of a run that needs the lock: tidy what an interrupted run or put back left, select,
 // then move each entry with its journal line written first.
-RunReport lockedRun(AppSettings &settings, const RunOptions &options, const Clock &clock)
+RunReport lockedRun(const RunSettings &settings, const RunOptions &options, const Clock &clock)
 {
     RunReport report;
     const double now = clock.now();
-    const double cutoff = ageCutoff(now, settings.ageValue(), settings.ageUnit());
+    const double cutoff = ageCutoff(now, settings.ageValue, settings.ageUnit);
     // This run's journal replaces the last one: whatever that one left half done is finished
     // first, and kept entries that changed since are forgotten.
     RunJournalStore::removeLeftovers();
@@ -112,7 +131,7 @@ RunReport lockedRun(AppSettings &settings, const RunOptions &options, const Cloc
     if (kept.size() != stored.size())
         RunJournalStore::writeKept(kept, &ignored);
     const std::optional<QList<QByteArray>> entries =
-        listSourceFolder(settings.sourceFolder(), &report.error);
+        listSourceFolder(settings.sourceFolder, &report.error);
     QList<QByteArray> candidates;
     for (const PreviewEntry &entry :
          selectEntries(entries.value_or(QList<QByteArray>()), kept, cutoff, now))
@@ -154,16 +173,16 @@ QList<QByteArray> selectCandidates(const QString &sourceFolder, double cutoff, c
 
 bool isScreenshotName(const QByteArray &path)
 {
-    const QString name = FileSystem::decodeLeniently(FileSystem::lastComponent(path)).toLower();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString extension = dot < 0 ? QString() : name.mid(dot + 1);
-    if (!acceptedExtensions().contains(extension))
+    const QByteArrayView name = nameOf(path);
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArrayView extension = dot < 0 ? QByteArrayView() : name.sliced(dot + 1);
+    const auto isExtension = [extension](QByteArrayView word) {
+        return extension.size() == word.size() && startsWithWord(extension, word);
+    };
+    if (dot < 0 || std::none_of(acceptedExtensions.begin(), acceptedExtensions.end(), isExtension))
         return false;
-    for (const QString &prefix : acceptedPrefixes()) {
-        if (name.startsWith(prefix))
-            return true;
-    }
-    return false;
+    return std::any_of(acceptedPrefixes.begin(), acceptedPrefixes.end(),
+                       [name](QByteArrayView prefix) { return startsWithWord(name, prefix); });
 }
 
 bool isTrashCandidate(const QByteArray &path, double cutoff, const Clock &clock)
@@ -241,7 +260,13 @@ QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock, QS
     return selectEntries(*entries, RunJournalStore::readKept(), cutoff, now);
 }
 
-RunReport runCleanup(AppSettings &settings, const RunOptions &options, const Clock &clock)
+RunSettings RunSettings::read(AppSettings &settings)
+{
+    const AppSettings::Values values = settings.values();
+    return {values.ageValue, values.ageUnit, values.sourceFolder};
+}
+
+RunReport runCleanup(const RunSettings &settings, const RunOptions &options, const Clock &clock)
 {
     const RunLock lock(options.lockWait, options.stop);
     RunReport report;
@@ -254,13 +279,21 @@ RunReport runCleanup(AppSettings &settings, const RunOptions &options, const Clo
         report.error = lock.error();
     if (!report.error.isEmpty())
         logLine(report.error);
+    report.ended = clock.now();
+    return report;
+}
+
+RunReport runCleanup(AppSettings &settings, const RunOptions &options, const Clock &clock)
+{
+    const RunReport report = runCleanup(RunSettings::read(settings), options, clock);
+    if (report.busy)
+        return report;
     // The record is written by the event loop after the caller's current work, with the time
     // the moves ended: the caller's clock need not outlive this call.
-    const double ended = clock.now();
     QMetaObject::invokeMethod(
         &settings,
-        [&settings, report, ended] {
-            recordRun(settings, report.moved, ended, report.failed, report.error);
+        [&settings, report] {
+            recordRun(settings, report.moved, report.ended, report.failed, report.error);
         },
         Qt::QueuedConnection);
     return report;

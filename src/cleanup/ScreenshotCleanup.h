@@ -57,6 +57,7 @@ struct RunReport
     QString firstFailure; ///< the first of those log lines
     /** Why it could not look at its folder or could not start, as logged; empty when it could. */
     QString error;
+    double ended = 0; ///< when its moves ended, by its clock: the time its record gives
 
     /** The exit status of a scheduled run: 1 when a move failed or it could not look or start. */
     int exitStatus() const { return failed > 0 || !error.isEmpty() ? 1 : 0; }
@@ -119,6 +120,23 @@ QString sourceFolderError(const QString &folder);
  */
 QList<PreviewEntry> previewEntries(AppSettings &settings, const Clock &clock = Clock::system(),
                                    QString *error = nullptr);
+
+/** What a run reads from the settings, read at its start on the settings object's thread. */
+struct RunSettings
+{
+    qint64 ageValue = 0;
+    AgeUnit ageUnit = AgeUnit::Days;
+    QString sourceFolder;
+
+    static RunSettings read(AppSettings &settings);
+};
+
+/**
+ * The run of runCleanup without the settings object: safe on any thread, as it touches no
+ * object of another; records nothing (the caller records the report on the settings' thread).
+ */
+RunReport runCleanup(const RunSettings &settings, const RunOptions &options,
+                     const Clock &clock = Clock::system());
 
 /**
  * One run under the user's lock: trash what previewEntries gives, each entry written to the

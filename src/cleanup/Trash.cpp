@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -112,34 +113,50 @@ bool Trash::trashEntry(const QByteArray &path, QString *error, TrashedEntry *pla
 
 std::optional<Trash::Entry> Trash::checkEntry(const QByteArray &path, QString *error)
 {
-    QByteArray entry = path;
+    QByteArrayView entry(path);
     while (entry.size() > 1 && entry.endsWith('/'))
         entry.chop(1);
-    const QByteArray name = FileSystem::lastComponent(entry);
+    const qsizetype slash = entry.lastIndexOf('/');
+    const QByteArrayView name = entry.sliced(slash + 1);
     if (!entry.startsWith('/') || name.isEmpty() || name == "." || name == "..") {
         *error = QStringLiteral("Cannot trash ") + shown(path) +
                  (entry.startsWith('/') ? QStringLiteral(": not an entry of a folder")
                                         : QStringLiteral(": not an absolute path"));
         return std::nullopt;
     }
-    const QByteArray parent = Paths::parentOf(entry);
-    std::unique_ptr<SourceFolder> &folder = m_sources[parent];
-    if (!folder) {
-        UniqueFd fd(open(parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        struct stat st = {};
-        if (!fd.isValid() || fstat(fd.get(), &st) != 0) {
-            *error = failure(QStringLiteral("Cannot open the folder"), parent, errno);
-            m_sources.erase(parent);
-            return std::nullopt;
-        }
-        folder.reset(new SourceFolder{parent, std::move(fd), quint64(st.st_dev), {}, {}});
-    }
+    SourceFolder *folder = sourceFolder(slash == 0 ? entry.first(1) : entry.first(slash), error);
+    if (!folder)
+        return std::nullopt;
+    Entry checked{folder, name.toByteArray(),
+                  entry.size() == path.size() ? path : entry.toByteArray(), 0, 0};
     struct stat st = {};
-    if (fstatat(folder->fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        *error = failure(QStringLiteral("Cannot find"), entry, errno);
+    if (fstatat(folder->fd.get(), checked.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        *error = failure(QStringLiteral("Cannot find"), checked.path, errno);
         return std::nullopt;
     }
-    return Entry{folder.get(), name, entry, quint64(st.st_dev), quint64(st.st_ino)};
+    checked.device = quint64(st.st_dev);
+    checked.inode = quint64(st.st_ino);
+    return checked;
+}
+
+Trash::SourceFolder *Trash::sourceFolder(QByteArrayView parent, QString *error)
+{
+    if (m_lastSource && m_lastSource->path == parent)
+        return m_lastSource;
+    const QByteArray path = parent.toByteArray();
+    std::unique_ptr<SourceFolder> &folder = m_sources[path];
+    if (!folder) {
+        UniqueFd fd(open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat st = {};
+        if (!fd.isValid() || fstat(fd.get(), &st) != 0) {
+            *error = failure(QStringLiteral("Cannot open the folder"), path, errno);
+            m_sources.erase(path);
+            return nullptr;
+        }
+        folder.reset(new SourceFolder{path, std::move(fd), quint64(st.st_dev), {}, {}});
+    }
+    m_lastSource = folder.get();
+    return m_lastSource;
 }
 
 TrashFolders *Trash::trashFor(SourceFolder &source, QString *error)
@@ -174,32 +191,47 @@ TrashFolders *Trash::trashFor(SourceFolder &source, QString *error)
     return m_trashes.emplace(key, std::move(trash)).first->second.get();
 }
 
+const QByteArray &Trash::deletionDate()
+{
+    const double second = std::floor(m_clock.now());
+    if (m_dateSecond != second) {
+        m_dateText = TrashInfo::deletionDateText(second);
+        m_dateSecond = second;
+    }
+    return m_dateText;
+}
+
 Trash::Placed Trash::placeEntry(const Entry &entry, TrashFolders &trash, QString *error,
                                 TrashedEntry *placed)
 {
     // A trash on another mount records paths relative to its top folder, so entries can be
-    // restored wherever the volume is mounted next time.
+    // restored wherever the volume is mounted next time. The path is encoded once, in two
+    // pieces, so that the info file takes the second and the journal the whole.
+    const bool home = trash.topdir.isEmpty();
     const QByteArray original =
-        trash.topdir.isEmpty() ? entry.path : Paths::joined(entry.folder->canonical, entry.name);
-    const QByteArray recorded = trash.topdir.isEmpty() ? original
-                                : trash.topdir == "/"  ? original.mid(1)
-                                                       : original.mid(trash.topdir.size() + 1);
-    const QByteArray info =
-        TrashInfo::trashInfoText(recorded, TrashInfo::deletionDateText(m_clock.now()));
-    const QByteArray suffixKey = trash.path + '\0' + entry.name;
-    qint64 suffix = m_lastSuffix.value(suffixKey, 0);
+        home ? entry.path : Paths::joined(entry.folder->canonical, entry.name);
+    const qsizetype top = home ? 0 : trash.topdir == "/" ? 1 : trash.topdir.size() + 1;
+    m_encodedPath.truncate(0);
+    TrashInfo::appendPercentEncoded(m_encodedPath, QByteArrayView(original).first(top));
+    const qsizetype recorded = m_encodedPath.size();
+    TrashInfo::appendPercentEncoded(m_encodedPath, QByteArrayView(original).sliced(top));
+    TrashInfo::writeTrashInfo(m_infoText, QByteArrayView(m_encodedPath).sliced(recorded),
+                              deletionDate());
+    const auto known = m_lastSuffix.isEmpty() ? m_lastSuffix.cend() : m_lastSuffix.find(trash.path);
+    qint64 suffix = known == m_lastSuffix.cend() ? 0 : known->value(entry.name, 0);
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
         suffix = attempt < SequentialTries ? suffix + 1 : randomSuffix();
-        const TrashedEntry target{original, trash.path,
-                                  TrashInfo::trashEntryName(entry.name, suffix), entry.device,
-                                  entry.inode};
+        const TrashedEntry target{
+            original,     trash.path,  TrashInfo::trashEntryName(entry.name, suffix),
+            entry.device, entry.inode, m_encodedPath};
         // Recorded before anything is made: a run killed at any later point leaves nothing the
         // next put back cannot find.
         if (m_journal && !m_journal->aboutToMove(target, error))
             return Placed::Failed;
-        const Placed result = tryName(entry, trash, target.name, info, error);
+        const Placed result = tryName(entry, trash, target.name, m_infoText, error);
         if (result == Placed::Moved) {
-            m_lastSuffix.insert(suffixKey, suffix);
+            if (suffix > 1)
+                m_lastSuffix[trash.path].insert(entry.name, suffix);
             if (placed)
                 *placed = target;
             return result;
@@ -220,7 +252,9 @@ Trash::Placed Trash::tryName(const Entry &entry, TrashFolders &trash, const QByt
 {
     // The info file comes first and is made exclusively: it reserves the name, and an entry
     // never sits in files/ without it.
-    const QByteArray infoName = TrashInfo::infoFileName(name);
+    m_infoName.truncate(0);
+    m_infoName.append(name).append(".trashinfo");
+    const QByteArray &infoName = m_infoName;
     const int fd = openat(trash.info.get(), infoName.constData(),
                           O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST)
@@ -232,7 +266,10 @@ Trash::Placed Trash::tryName(const Entry &entry, TrashFolders &trash, const QByt
                          TrashInfo::infoPath(trash.path, name), err);
         return err == ENOENT ? Placed::TrashGone : Placed::Failed;
     }
-    m_usedTrashes.insert(trash.path);
+    if (m_lastUsedTrash != trash.path) {
+        m_usedTrashes.insert(trash.path);
+        m_lastUsedTrash = trash.path;
+    }
     int err = writeAll(fd, info);
     if (close(fd) != 0 && err == 0)
         err = errno;
@@ -264,4 +301,5 @@ void Trash::syncUsed()
             (void)syncfs(fd.get());
     }
     m_usedTrashes.clear();
+    m_lastUsedTrash.clear();
 }

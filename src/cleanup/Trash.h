@@ -20,6 +20,8 @@ struct TrashedEntry
     QByteArray name;         ///< the entry's name in files/ (its info file adds ".trashinfo")
     quint64 device = 0;      ///< the entry's device and inode, which the move keeps: the entry
     quint64 inode = 0;       ///< in files/ is this one only while they match
+    /** originalPath percent-encoded, as the info file records it (made once for both). */
+    QByteArray encodedPath;
 };
 
 /** Told of each move before it happens, so that a record of it survives any interruption. */
@@ -97,15 +99,26 @@ private:
     Placed tryName(const Entry &entry, TrashFolders &trash, const QByteArray &name,
                    const QByteArray &info, QString *error);
 
+    SourceFolder *sourceFolder(QByteArrayView parent, QString *error);
+    const QByteArray &deletionDate();
+
     QByteArray m_homeTrash;
     const Clock &m_clock;
     TrashJournal *m_journal = nullptr;
     std::optional<quint64> m_homeDevice;
     std::map<QByteArray, std::unique_ptr<SourceFolder>> m_sources;
+    SourceFolder *m_lastSource = nullptr; // a run takes its entries from one folder
     // Keyed by the mount point of the trash's file system; the home trash by an empty key.
     std::map<QByteArray, std::unique_ptr<TrashFolders>> m_trashes;
     QSet<QByteArray> m_usedTrashes;
-    // Last clash counter that worked, per trash and name, so that a run trashing many entries of
-    // the same name does not probe the taken names again each time.
-    QHash<QByteArray, qint64> m_lastSuffix;
+    QByteArray m_lastUsedTrash;
+    // Last clash counter above 1 that worked, per trash and name, so that a run trashing many
+    // entries of the same name does not probe the taken names again each time.
+    QHash<QByteArray, QHash<QByteArray, qint64>> m_lastSuffix;
+    // Reused for every entry: a run of many entries makes each of these once.
+    std::optional<double> m_dateSecond;
+    QByteArray m_dateText;
+    QByteArray m_encodedPath;
+    QByteArray m_infoText;
+    QByteArray m_infoName;
 };

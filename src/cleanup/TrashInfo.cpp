@@ -49,20 +49,30 @@ QByteArray cutAtCharacter(const QByteArray &text, qsizetype length)
 
 QByteArray percentEncodePath(const QByteArray &path)
 {
-    static const char hex[] = "0123456789ABCDEF";
     QByteArray out;
-    out.reserve(path.size());
+    appendPercentEncoded(out, path);
+    return out;
+}
+
+void appendPercentEncoded(QByteArray &out, QByteArrayView path)
+{
+    // Sized for the worst case and written through a pointer: this runs for every entry a run
+    // moves, and growing the array byte by byte cost more than the rest of the entry's work.
+    static const char hex[] = "0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + 3 * path.size());
+    char *to = out.data() + start;
     for (const char c : path) {
         if (isKeptAsIs(c)) {
-            out.append(c);
+            *to++ = c;
         } else {
             const auto byte = static_cast<unsigned char>(c);
-            out.append('%');
-            out.append(hex[byte >> 4]);
-            out.append(hex[byte & 0x0F]);
+            *to++ = '%';
+            *to++ = hex[byte >> 4];
+            *to++ = hex[byte & 0x0F];
         }
     }
-    return out;
+    out.truncate(to - out.constData());
 }
 
 std::optional<QByteArray> percentDecodePath(const QByteArray &encoded)
@@ -100,8 +110,16 @@ QByteArray deletionDateText(double seconds)
 
 QByteArray trashInfoText(const QByteArray &path, const QByteArray &deletionDate)
 {
-    return QByteArrayLiteral("[Trash Info]\nPath=") + percentEncodePath(path) +
-           QByteArrayLiteral("\nDeletionDate=") + deletionDate + '\n';
+    QByteArray text;
+    writeTrashInfo(text, percentEncodePath(path), deletionDate);
+    return text;
+}
+
+void writeTrashInfo(QByteArray &out, QByteArrayView encodedPath, QByteArrayView deletionDate)
+{
+    out.truncate(0);
+    out.append("[Trash Info]\nPath=").append(encodedPath);
+    out.append("\nDeletionDate=").append(deletionDate).append('\n');
 }
 
 std::optional<QByteArray> trashInfoPath(const QByteArray &text)
@@ -141,6 +159,8 @@ QByteArray infoFileName(const QByteArray &name)
 
 QByteArray trashEntryName(const QByteArray &name, qint64 suffix, qsizetype maxLength)
 {
+    if (suffix <= 1 && name.size() <= maxLength)
+        return name; // what the general case gives too, without taking the name apart
     // "a.tar.gz" becomes "a.tar.2.gz": the extension stays last so the file still opens with the
     // right program from the trash. A leading dot is not an extension separator.
     const qsizetype dot = name.lastIndexOf('.');

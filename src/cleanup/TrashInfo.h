@@ -17,6 +17,9 @@ namespace TrashInfo {
  */
 QByteArray percentEncodePath(const QByteArray &path);
 
+/** percentEncodePath of @p path, appended to @p out (whose capacity a caller can reuse). */
+void appendPercentEncoded(QByteArray &out, QByteArrayView path);
+
 /**
  * The inverse of percentEncodePath (any "%XX" escape, hex in either case, is decoded; other
  * bytes are kept). Empty optional when a "%" is not followed by two hex digits.
@@ -31,6 +34,9 @@ QByteArray deletionDateText(double seconds);
  * or relative to the top folder of the mount for a trash there), deleted at @p deletionDate.
  */
 QByteArray trashInfoText(const QByteArray &path, const QByteArray &deletionDate);
+
+/** The same document into @p out, from the path already percent-encoded. */
+void writeTrashInfo(QByteArray &out, QByteArrayView encodedPath, QByteArrayView deletionDate);
 
 /**
  * The decoded Path of a .trashinfo document; empty optional when the document has no
