@@ -266,6 +266,7 @@ private slots:
         m->settings.setAgeValue(1);
         LogCapture log;
         click("runNowButton");
+        QTRY_VERIFY(!m->model.runGoing()); // the moves are made on a worker thread
         QVERIFY(!child<QWidget>("previewLine")->isVisible() && !m->model.previewListOpen());
         QCOMPARE(log.lines, QStringList{QStringLiteral("Run Now trashed 3")});
         QCOMPARE(namesIn(QFile::encodeName(m->desktop)), QList<QByteArray>{"a.png"});
@@ -282,6 +283,42 @@ private slots:
         click("quitButton");
         QVERIFY(quits == 1 && m->settings.enabled() && QFile::exists(agentFilePath(m->agent)));
         QCOMPARE(verbs(), QStringList{"load"}); // Quit leaves the schedule
+    }
+
+    // Run Now moves on a worker thread: the panel shows its progress while its loop goes on, and
+    // Quit part way ends the app only after the entry under way, with the record written and a
+    // journal naming exactly what went to the Trash.
+    void quitDuringRunNow()
+    {
+        const int count = 2000;
+        for (int i = 0; i < count; ++i)
+            QVERIFY(writeRaw(QFile::encodeName(m->desktop) + "/Screenshot " +
+                             QByteArray::number(i) + ".png"));
+        QEventLoop loop;
+        QString shown;
+        int quits = 0;
+        m->model.setQuitHandler([&] { ++quits, loop.quit(); });
+        connect(&m->model, &PanelModel::runProgressChanged, &loop, [&] {
+            if (!shown.isEmpty() || m->model.runProgress().value_or(std::pair(0, 0)).first == 0)
+                return;
+            shown = child<QLabel>("runProgress")->text();
+            click("runNowButton"); // not a second run
+            click("quitButton");
+            QVERIFY(quits == 0 && m->model.runGoing());
+        });
+        LogCapture log;
+        click("runNowButton");
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit); // a run that never ends fails
+        loop.exec();
+        QVERIFY2(shown.startsWith("Trashing\u2026 ") && shown.endsWith(" of 2,000"),
+                 qPrintable(shown));
+        const qint64 moved = namesIn(QFile::encodeName(m->home.trash()) + "/files").size();
+        QVERIFY(quits == 1 && moved > 0 && moved < count && !m->model.runGoing());
+        QCOMPARE(log.lines, QStringList{QStringLiteral("Run Now trashed %1").arg(moved)});
+        QCOMPARE(m->settings.lastRunCount(), moved);
+        const RunJournal journal = lastRunJournal();
+        QCOMPARE(entriesStillInTrash(journal), moved);
+        QCOMPARE(journal.entries.size(), moved);
     }
 
     // Put back through the link: entries return unless their name is taken meanwhile, and the

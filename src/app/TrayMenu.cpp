@@ -6,7 +6,7 @@ TrayMenu::TrayMenu(PanelModel &model, QWidget *parent) : QMenu(parent), m_model(
 {
     setObjectName(QStringLiteral("trayMenu"));
     addAction(tr("Open Quillbrook"), this, &TrayMenu::openRequested);
-    addAction(tr("Run Now"), &m_model, &PanelModel::runNow);
+    m_runNow = addAction(tr("Run Now"), &m_model, &PanelModel::runNow);
     m_putBack = addAction(tr("Put Back Last Run"), &m_model, &PanelModel::putBack);
     addSeparator();
     m_enabled = addAction(tr("Enabled"));
@@ -19,6 +19,7 @@ TrayMenu::TrayMenu(PanelModel &model, QWidget *parent) : QMenu(parent), m_model(
     connect(&m_model.settings(), &AppSettings::changed, this, &TrayMenu::refresh);
     connect(&m_model, &PanelModel::settingsFileChanged, this, &TrayMenu::refresh);
     connect(&m_model, &PanelModel::runRecordChanged, this, &TrayMenu::refresh);
+    connect(&m_model, &PanelModel::runProgressChanged, this, &TrayMenu::refreshRunActions);
     refresh();
 }
 
@@ -27,5 +28,12 @@ void TrayMenu::refresh()
     const AppSettings::Values values = m_model.settings().values();
     m_model.syncRunRecord(values);
     m_enabled->setChecked(values.enabled);
-    m_putBack->setEnabled(m_model.canPutBack());
+    refreshRunActions();
+}
+
+void TrayMenu::refreshRunActions()
+{
+    // While Run Now is under way a second run, or a put back of the run it replaces, waits.
+    m_runNow->setEnabled(!m_model.runGoing());
+    m_putBack->setEnabled(m_model.canPutBack() && !m_model.runGoing());
 }

@@ -24,7 +24,10 @@ signals:
     void openRequested();
 
 private:
+    void refreshRunActions();
+
     PanelModel &m_model;
+    QAction *m_runNow = nullptr;
     QAction *m_putBack = nullptr;
     QAction *m_enabled = nullptr;
 };

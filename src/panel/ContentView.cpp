@@ -119,6 +119,7 @@ ContentView::ContentView(PanelModel &model, QWidget *parent) : QWidget(parent), 
     connect(&m_model, &PanelModel::previewCountChanged, this, &ContentView::refresh);
     connect(&m_model, &PanelModel::permissionDeniedChanged, this, &ContentView::refresh);
     connect(&m_model, &PanelModel::runRecordChanged, this, &ContentView::refresh);
+    connect(&m_model, &PanelModel::runProgressChanged, this, &ContentView::refreshRunProgress);
     connect(&m_model.settings(), &AppSettings::changed, this, &ContentView::refresh);
     // A hidden panel reads everything again when it is shown.
     connect(&m_model, &PanelModel::settingsFileChanged, this, [this] {
@@ -365,9 +366,13 @@ QWidget *ContentView::makeRunRow()
     m_runNowButton->setObjectName(QStringLiteral("runNowButton"));
     m_previewButton = new QPushButton(tr("Preview"));
     m_previewButton->setObjectName(QStringLiteral("previewButton"));
+    m_runProgress = makeStatusValue(QStringLiteral("runProgress"));
+    m_runProgress->setProperty("captionStyle", true);
+    m_secondaryLabels.append(m_runProgress);
     row->addWidget(m_runNowButton);
     row->addWidget(m_previewButton);
     row->addStretch(1);
+    row->addWidget(m_runProgress);
     connect(m_runNowButton, &QPushButton::clicked, &m_model, &PanelModel::runNow);
     connect(m_previewButton, &QPushButton::clicked, &m_model, &PanelModel::showPreview);
     return rowWidget;
@@ -465,6 +470,22 @@ void ContentView::refresh()
     m_launchSwitch->setChecked(values.launchAtLogin);
 
     refreshStatusBlock(values);
+    refreshRunProgress();
+}
+
+void ContentView::refreshRunProgress()
+{
+    const std::optional<std::pair<qint64, qint64>> progress = m_model.runProgress();
+    m_runProgress->setVisible(progress.has_value());
+    if (!progress)
+        return;
+    const auto [done, total] = *progress;
+    // Until the run has chosen its entries (it may wait for another run first) there is no total.
+    const QLocale locale;
+    m_runProgress->setText(
+        total == 0
+            ? tr("Trashing\u2026")
+            : tr("Trashing\u2026 %1 of %2").arg(locale.toString(done), locale.toString(total)));
 }
 
 void ContentView::refreshStatusBlock(const AppSettings::Values &values)

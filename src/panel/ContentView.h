@@ -73,6 +73,7 @@ private:
     void commitAgeField();
     void refreshAgeField(qint64 stored);
     void refreshStatusBlock(const AppSettings::Values &values);
+    void refreshRunProgress();
     void fitHeight();
     void onFocusChanged(QWidget *now);
 
@@ -106,6 +107,7 @@ private:
     PreviewList *m_previewList = nullptr;
     QPushButton *m_runNowButton = nullptr;
     QPushButton *m_previewButton = nullptr;
+    QLabel *m_runProgress = nullptr;
     TextButton *m_quitButton = nullptr;
     TextButton *m_link = nullptr;
     QList<QLabel *> m_secondaryLabels;

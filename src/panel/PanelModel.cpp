@@ -10,20 +10,38 @@
 #include "cleanup/RunLock.h"
 #include "cleanup/ScreenshotCleanup.h"
 #include "platform/Log.h"
+#include "platform/StopRequest.h"
 #include "settings/LoginItem.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <cmath>
 
+// A Run Now under way. The worker thread writes the progress as it goes and the report at its
+// end; this thread reads the progress at any time and the report once the thread has finished.
+struct PanelModel::Run
+{
+    StopRequest stop;
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{0};
+    RunReport report;
+    std::unique_ptr<QThread> thread;
+};
+
 namespace {
+
+// Often enough to read as steady progress, seldom enough to leave the panel's loop idle.
+constexpr qint64 ProgressIntervalMs = 100;
 
 // Hours below one day, whole days from then on; a date in the future counts as no age.
 QString ageText(double seconds)
@@ -80,6 +98,17 @@ PanelModel::PanelModel(AppSettings &settings, const Clock &clock, QObject *paren
     connect(m_settingsWatcher, &QFileSystemWatcher::directoryChanged, this,
             &PanelModel::onSettingsFileChanged);
     watchSettingsFile();
+}
+
+PanelModel::~PanelModel()
+{
+    // The app is ending (Quit, or a stop signal, left the event loop): the run finishes the entry
+    // it is moving, and its record is written like any other.
+    if (!m_run)
+        return;
+    m_run->stop.request();
+    m_quitAfterRun = false;
+    finishRun();
 }
 
 void PanelModel::onSettingsFileChanged()
@@ -170,25 +199,72 @@ void PanelModel::setLaunchAtLogin(bool on)
 
 void PanelModel::runNow()
 {
+    // The user's lock keeps runs of different processes apart; within the app, the panel and the
+    // tray menu must not start a second run beside this one.
+    if (m_run)
+        return;
     // A run that cannot look at its folder must not read as one that found nothing.
     setPermissionDenied(probeFolderAccess(m_settings));
+    m_run = std::make_unique<Run>();
+    Run *run = m_run.get();
     RunOptions options;
     options.lockWait = RunLock::DefaultWait;
-    const RunReport report = runCleanup(m_settings, options, m_clock);
+    options.stop = &run->stop;
+    options.progress = [this, run, shown = QElapsedTimer()](qint64 done, qint64 total) mutable {
+        run->done.store(done);
+        run->total.store(total);
+        if (shown.isValid() && !shown.hasExpired(ProgressIntervalMs) && done < total)
+            return;
+        shown.start();
+        QMetaObject::invokeMethod(this, &PanelModel::runProgressChanged, Qt::QueuedConnection);
+    };
+    // Read here: the settings object belongs to this thread, and the worker touches none of ours.
+    const RunSettings settings = RunSettings::read(m_settings);
+    const Clock &clock = m_clock;
+    run->thread.reset(QThread::create(
+        [run, settings, options, &clock] { run->report = runCleanup(settings, options, clock); }));
+    connect(run->thread.get(), &QThread::finished, this, &PanelModel::finishRun);
+    run->thread->start();
+    emit runProgressChanged();
+}
+
+std::optional<std::pair<qint64, qint64>> PanelModel::runProgress() const
+{
+    if (!m_run)
+        return std::nullopt;
+    return std::pair(m_run->done.load(), m_run->total.load());
+}
+
+void PanelModel::finishRun()
+{
+    if (!m_run)
+        return;
+    const std::unique_ptr<Run> run = std::move(m_run);
+    run->thread->wait();
+    const RunReport &report = run->report;
+    emit runProgressChanged();
     if (report.busy) {
         // Shown on the line put back uses, until the other run's record replaces it.
         m_putBackSummary = RunLock::busyText();
         emit runRecordChanged();
-        return;
+    } else {
+        // What this record means for the panel is known here; reading it back from the journal,
+        // a line per entry, would hold the panel up after a long run.
+        m_seenRecord = std::tuple(report.ended, report.moved, report.failed);
+        m_canPutBack = report.moved > 0;
+        m_firstFailure = report.firstFailure;
+        m_putBackSummary.clear();
+        recordRun(m_settings, report.moved, report.ended, report.failed, report.error);
+        if (m_previewCount) {
+            m_previewCount.reset();
+            m_previewRows.clear();
+            m_previewListOpen = false;
+            emit previewCountChanged();
+        }
+        logLine(QStringLiteral("Run Now trashed ") + QString::number(report.moved));
     }
-    const qint64 trashed = report.moved;
-    if (m_previewCount) {
-        m_previewCount.reset();
-        m_previewRows.clear();
-        m_previewListOpen = false;
-        emit previewCountChanged();
-    }
-    logLine(QStringLiteral("Run Now trashed ") + QString::number(trashed));
+    if (std::exchange(m_quitAfterRun, false))
+        m_quitHandler();
 }
 
 void PanelModel::showPreview()
@@ -229,6 +305,9 @@ void PanelModel::syncRunRecord(const AppSettings::Values &values)
 
 void PanelModel::putBack()
 {
+    // The run under way is replacing the journal a put back would read.
+    if (m_run)
+        return;
     const PutBackResult result = putBackLastRun();
     m_putBackSummary = result.summary;
     readJournal();
@@ -251,7 +330,7 @@ void PanelModel::readJournal()
 {
     const RunJournal journal = lastRunJournal();
     const bool moved = m_seenRecord && std::get<1>(*m_seenRecord) > 0;
-    m_canPutBack = moved && entriesStillInTrash(journal) > 0;
+    m_canPutBack = moved && entriesStillInTrash(journal, 1) > 0;
     m_firstFailure = journal.firstFailure;
 }
 
@@ -270,6 +349,11 @@ void PanelModel::openWebsite()
 
 void PanelModel::quit()
 {
+    if (m_run) {
+        m_quitAfterRun = true;
+        m_run->stop.request();
+        return;
+    }
     m_quitHandler();
 }
 

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <tuple>
 
@@ -32,7 +33,8 @@ struct PreviewRow
 /**
  * The control panel's state and actions, without widgets. Holds the shared settings (never a
  * copy of them) and the two values that live only as long as the panel: the last preview count
- * and whether the last folder-access probe failed. Everything runs on the main thread.
+ * and whether the last folder-access probe failed. Everything runs on the main thread but Run
+ * Now's moves, which a worker thread makes so that the panel stays responsive.
  */
 class PanelModel : public QObject
 {
@@ -60,6 +62,8 @@ public:
      */
     explicit PanelModel(AppSettings &settings, QObject *parent = nullptr);
     PanelModel(AppSettings &settings, const Clock &clock, QObject *parent = nullptr);
+    /** A run under way stops after its current entry and is recorded before the model goes. */
+    ~PanelModel() override;
 
     AppSettings &settings() const { return m_settings; }
 
@@ -96,10 +100,18 @@ public:
     void setLaunchAtLogin(bool on);
 
     /**
-     * "Run Now": one cleanup run, preview cleared, "Run Now trashed N" logged. Like the probe,
-     * shows the notice when the source folder cannot be listed and hides it when it can.
+     * "Run Now": one cleanup run on a worker thread; when it ends, its record is written, the
+     * preview cleared and "Run Now trashed N" logged. Like the probe, shows the notice when the
+     * source folder cannot be listed and hides it when it can. Ignored while a run is under way.
      */
     void runNow();
+    /** Whether a Run Now is under way. */
+    bool runGoing() const { return m_run != nullptr; }
+    /**
+     * The run under way: entries tried so far and how many it tries in all (the total is 0
+     * until it has chosen them); nothing while no run is under way.
+     */
+    std::optional<std::pair<qint64, qint64>> runProgress() const;
     /** "Preview": counts what a run would move now and lists those entries; the notice as above. */
     void showPreview();
     /** The preview count's link: opens or closes the list of the previewed entries. */
@@ -132,13 +144,18 @@ public:
      */
     void openSourceFolderInFileManager();
     void openWebsite();
-    /** "Quit": ends the app; settings, schedule and login item stay as they are. */
+    /**
+     * "Quit": ends the app; settings, schedule and login item stay as they are. A run under way
+     * first finishes the entry it is moving and is recorded.
+     */
     void quit();
 
 signals:
     void previewCountChanged();
     void runRecordChanged();
     void permissionDeniedChanged();
+    /** A run started, moved on, or ended (its record follows through the settings). */
+    void runProgressChanged();
     /**
      * The settings file changed on disk, whoever wrote it: a scheduled run records itself from
      * another process while the panel or the tray menu may be showing the old record.
@@ -146,7 +163,10 @@ signals:
     void settingsFileChanged();
 
 private:
+    struct Run;
+
     void onSettingsFileChanged();
+    void finishRun();
     void watchSettingsFile();
     void setPermissionDenied(bool denied);
     void applyScheduleNow();
@@ -167,4 +187,6 @@ private:
     QString m_putBackSummary;
     bool m_permissionDenied = false;
     QFileSystemWatcher *m_settingsWatcher = nullptr;
+    std::unique_ptr<Run> m_run;
+    bool m_quitAfterRun = false;
 };
