@@ -335,6 +335,11 @@ QWidget *ContentView::makeStatusBlock()
     m_putBackSummary->setWordWrap(true);
     m_secondaryLabels.append(m_putBackSummary);
     column->addWidget(m_putBackSummary);
+    // Run Now under way, under the record it will replace.
+    m_runProgress = makeStatusValue(QStringLiteral("runProgress"));
+    m_runProgress->setProperty("captionStyle", true);
+    m_secondaryLabels.append(m_runProgress);
+    column->addWidget(m_runProgress);
 
     m_nextRunValue = makeStatusValue(QStringLiteral("nextRunValue"));
     m_nextRunLine = makeStatusLine(tr("Next run:"), m_nextRunValue);
@@ -366,13 +371,9 @@ QWidget *ContentView::makeRunRow()
     m_runNowButton->setObjectName(QStringLiteral("runNowButton"));
     m_previewButton = new QPushButton(tr("Preview"));
     m_previewButton->setObjectName(QStringLiteral("previewButton"));
-    m_runProgress = makeStatusValue(QStringLiteral("runProgress"));
-    m_runProgress->setProperty("captionStyle", true);
-    m_secondaryLabels.append(m_runProgress);
     row->addWidget(m_runNowButton);
     row->addWidget(m_previewButton);
     row->addStretch(1);
-    row->addWidget(m_runProgress);
     connect(m_runNowButton, &QPushButton::clicked, &m_model, &PanelModel::runNow);
     connect(m_previewButton, &QPushButton::clicked, &m_model, &PanelModel::showPreview);
     return rowWidget;
