@@ -191,6 +191,14 @@ TrashFolders *Trash::trashFor(SourceFolder &source, QString *error)
     return m_trashes.emplace(key, std::move(trash)).first->second.get();
 }
 
+qint64 Trash::lastSuffix(const QByteArray &trash, const QByteArray &name) const
+{
+    if (m_lastSuffix.isEmpty()) // no clash yet: nothing to look up
+        return 0;
+    const auto known = m_lastSuffix.constFind(trash);
+    return known == m_lastSuffix.cend() ? 0 : known->value(name, 0);
+}
+
 const QByteArray &Trash::deletionDate()
 {
     const double second = std::floor(m_clock.now());
@@ -217,8 +225,7 @@ Trash::Placed Trash::placeEntry(const Entry &entry, TrashFolders &trash, QString
     TrashInfo::appendPercentEncoded(m_encodedPath, QByteArrayView(original).sliced(top));
     TrashInfo::writeTrashInfo(m_infoText, QByteArrayView(m_encodedPath).sliced(recorded),
                               deletionDate());
-    const auto known = m_lastSuffix.isEmpty() ? m_lastSuffix.cend() : m_lastSuffix.find(trash.path);
-    qint64 suffix = known == m_lastSuffix.cend() ? 0 : known->value(entry.name, 0);
+    qint64 suffix = lastSuffix(trash.path, entry.name);
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
         suffix = attempt < SequentialTries ? suffix + 1 : randomSuffix();
         const TrashedEntry target{

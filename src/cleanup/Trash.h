@@ -101,6 +101,7 @@ private:
 
     SourceFolder *sourceFolder(QByteArrayView parent, QString *error);
     const QByteArray &deletionDate();
+    qint64 lastSuffix(const QByteArray &trash, const QByteArray &name) const;
 
     QByteArray m_homeTrash;
     const Clock &m_clock;
