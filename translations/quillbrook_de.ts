@@ -167,6 +167,14 @@ Programm im Infobereich.
         <source>Close</source>
         <translation>Schließen</translation>
     </message>
+    <message>
+        <source>Trashing…</source>
+        <translation>Wird verschoben…</translation>
+    </message>
+    <message>
+        <source>Trashing… %1 of %2</source>
+        <translation>Wird verschoben… %1 von %2</translation>
+    </message>
 </context>
 <context>
     <name>InteractiveRun</name>

@@ -163,6 +163,14 @@ Keeps a folder free of old screenshots; without options, starts the tray app.
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Trashing…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Trashing… %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>InteractiveRun</name>
