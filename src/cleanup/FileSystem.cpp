@@ -163,8 +163,8 @@ QString nearestExistingFolder(const QString &folder)
 
 QString decodeLeniently(const QByteArray &bytes)
 {
-    // QString::fromUtf8 would silently drop a leading byte-order mark, so "\xEF\xBB\xBFScreenshot"
-    // would read as a screenshot name although the name does not begin with "Screenshot".
+    // QString::fromUtf8 would silently drop a leading byte-order mark: a name shown in a message
+    // is the name as it is.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                      QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
