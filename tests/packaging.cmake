@@ -12,8 +12,6 @@ add_test(NAME man_pages
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/check_man_pages.sh
         ${QUILLBROOK_DATA_DIR}/man/quillbrook.1 ${QUILLBROOK_DATA_DIR}/man/quillbrook-agentctl.1)
 
-add_test(NAME install_tree
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/install_tree.sh ${CMAKE_BINARY_DIR})
 add_test(NAME deb_package
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/deb_package.sh ${CMAKE_BINARY_DIR})
-set_tests_properties(install_tree deb_package PROPERTIES TIMEOUT 300)
+set_tests_properties(deb_package PROPERTIES TIMEOUT 300)

@@ -43,38 +43,38 @@ trayer --edge top --align right --widthtype request --height 28 --SetDockType tr
 pids+=($!)
 sleep 1
 
-state=$work/state
 env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" \
     XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work/runtime" \
     DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
-    LANG=en_US.UTF-8 LD_PRELOAD="$build/tests/libquillbrook_ui_probe.so" QUILLBROOK_UI_STATE="$state" \
-    "$build/quillbrook" >"$work/app.log" 2>&1 &
+    LANG=en_US.UTF-8 "$build/quillbrook" >"$work/app.log" 2>&1 &
 app=$!
 pids+=($app)
 
-widget() { awk -F'\t' -v name="$1" '$3 == name { print; exit }' "$state" 2>/dev/null; }
-# Fields 4 to 7 of a probe line are x, y, width and height; empty fields are kept apart.
-rect_of() { awk -F'\t' '{ print $4, $5, $6, $7 }' <<<"$1"; }
-centre_of() {
-    local x y w h
-    read -r x y w h <<<"$(rect_of "$1")"
-    echo $((x + w / 2)) $((y + h / 2))
+# window <arithmetic test of w and h>: "x y w h" of the app's first viewable window that passes.
+window() {
+    local id x y w h
+    for _ in $(seq 100); do
+        for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
+            read -r x y w h <<<"$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$4}
+                /Absolute upper-left Y/ {y=$4} /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}')"
+            (($1)) && echo "$x $y $w $h" && return 0
+        done
+        sleep 0.1
+    done
+    return 1
 }
-wait_widget() { for _ in $(seq 100); do [ -n "$(widget "$1")" ] && return 0; sleep 0.1; done; return 1; }
+centre_of() { read -r x y w h <<<"$1" && echo $((x + w / 2)) $((y + h / 2)); }
 
-for _ in $(seq 100); do
-    icon=$(widget QSystemTrayIconSys) && [ -n "$icon" ] && break
-    sleep 0.1
-done
-[ -n "$icon" ] || { echo "the tray icon did not dock" >&2; exit 1; }
+icon=$(window "w <= 64 && h <= 64") || { echo "the tray icon did not dock" >&2; exit 1; }
 # Let trayer settle the icon's place before clicking it.
 sleep 1
 # shellcheck disable=SC2046
 xdotool mousemove $(centre_of "$icon") click 1
-wait_widget previewButton || { echo "the panel did not open" >&2; exit 1; }
-# shellcheck disable=SC2046
-xdotool mousemove $(centre_of "$(widget previewButton)") click 1
-wait_widget previewValue || { echo "no preview" >&2; exit 1; }
+window "w == 320" >/dev/null || { echo "the panel did not open" >&2; exit 1; }
+# The keyboard starts on "Enabled"; "Preview" is the ninth control.
+sleep 0.5
+xdotool key --delay 100 Tab Tab Tab Tab Tab Tab Tab Tab Return
+sleep 1
 
 # Now the everyday limit; the panel reads the settings again when it is next shown.
 sed -i 's/^ageValue=0$/ageValue=2/; s/^ageUnit=Hours$/ageUnit=Days/' "$conf"
@@ -82,13 +82,12 @@ xdotool mousemove 200 600 click 1
 sleep 0.6
 # shellcheck disable=SC2046
 xdotool mousemove $(centre_of "$icon") click 1
-wait_widget previewValue || { echo "the panel did not reopen" >&2; exit 1; }
+panel=$(window "w == 320") || { echo "the panel did not reopen" >&2; exit 1; }
 # Pointer away from the panel, so no hover highlight shows.
 xdotool mousemove 700 700
 sleep 0.5
 
-panel=$(awk -F'\t' '$1 == "popup" { print; exit }' "$state")
-read -r px py pw ph <<<"$(rect_of "$panel")"
+read -r px py pw ph <<<"$panel"
 import -window root "$work/screen.png"
 # The top right corner: tray icon, panel and a margin of desktop around them.
 width=$((pw + 160))

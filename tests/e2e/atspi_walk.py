@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Reads the open panel through AT-SPI as a screen reader does: every control's role, name and
-description; in English from the tray also the keyboard (focus at opening and after each Tab,
+description. From the X11 tray in English also the keyboard (focus at opening and after each Tab,
 Escape in a drop-down, Return, the list by arrow keys, focus on "Enabled" again at the next
-opening) and the notice's relations.
-Usage: atspi_walk.py en|de tray|window <settings file> <screenshot prefix> [<icon x> <icon y>]
+opening), the notice's relations, and the icon's clicks: a second one closes the panel, a click
+outside too, a right click shows the tray menu. In the window without a tray, "Quit" is clicked.
+Usage: atspi_walk.py en|de popup|window|alone <settings file> <screenshot prefix> [<icon x> <icon y>]
 """
 import subprocess
 import sys
@@ -72,9 +73,17 @@ def key(*keys):
     subprocess.run(["xdotool", "key", "--delay", "150", *keys], check=True)
 
 
+def click(x, y, button=1):
+    subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
+
+
 def related(node, relation):
     return [(target.getRoleName(), target.name) for r in node.getRelationSet()
             if r.getRelationType() == relation for target in map(r.getTarget, range(r.getNTargets()))]
+
+
+def screenshot(name):
+    subprocess.run(["import", "-window", "root", f"{SHOTS}-{name}.png"], check=True)
 
 
 window = find("frame", "Quillbrook")
@@ -82,14 +91,20 @@ for role, english, german in CONTROLS:
     find(role, german if LANGUAGE == "de" else english)
 for role, *texts in DESCRIBED:
     find(role, *texts[2 if LANGUAGE == "de" else 0:][:2])
-if PLACE == "window":  # without a window manager, no window has the keyboard
+if PLACE == "alone":  # without a window manager no window has the keyboard: the pointer quits
+    screenshot("window")
+    box = find("push button", "Quit").queryComponent().getExtents(at.DESKTOP_COORDS)
+    click(box.x + box.width // 2, box.y + box.height // 2)
+if PLACE != "popup":
     sys.exit(0)
+if any(o.name == "Close" for o in shown()):
+    fail("the popup, which any click outside closes, shows a close button")
 focus_on(CONTROLS[0][2 if LANGUAGE == "de" else 1])
-subprocess.run(["import", "-window", "root", f"{SHOTS}-opened.png"], check=True)
+screenshot("opened")
 if LANGUAGE == "de":
     key(*["Tab"] * 8, "Return")
     find("push button", "16 Bildschirmfotos")
-    subprocess.run(["import", "-window", "root", f"{SHOTS}-panel.png"], check=True)
+    screenshot("panel")
     sys.exit(0)
 
 for role, english, _ in CONTROLS[1:] + CONTROLS[:1]:
@@ -121,7 +136,7 @@ until("Escape did not close the panel", lambda: not has(window, at.STATE_SHOWING
 with open(SETTINGS, "a", encoding="utf-8") as settings:
     settings.write("sourceFolder=/nonexistent\n")
 time.sleep(0.5)  # the panel reads the settings file again when it changes
-subprocess.run(["xdotool", "mousemove", *ICON, "click", "1"], check=True)
+click(*ICON)
 focus_on("Enabled")
 key("space")
 notice = find("alert", "Permission denied")
@@ -132,3 +147,21 @@ if (related(notice, at.RELATION_LABELLED_BY), related(title, at.RELATION_LABEL_F
 if related(find("push button", "Open in File Manager"), at.RELATION_CONTROLLER_FOR) != [
         ("alert", "Permission denied")]:
     fail("the notice's button is not its controller")
+
+time.sleep(0.6)  # past the guard against a click reopening the panel it has just closed
+click(*ICON)
+until("a second click on the icon did not close the panel", lambda: not has(window, at.STATE_SHOWING))
+time.sleep(1)
+if has(window, at.STATE_SHOWING):
+    fail("the panel reopened after the second click")
+click(*ICON)
+until("a click on the icon did not reopen the panel", lambda: has(window, at.STATE_SHOWING))
+time.sleep(0.6)
+click(150, 600)
+until("a click outside did not close the panel", lambda: not has(window, at.STATE_SHOWING))
+time.sleep(0.6)
+click(*ICON, button=3)
+quit_item = find("menu item", "Quit")
+screenshot("menu")
+key("Escape")
+until("Escape did not close the tray menu", lambda: not has(quit_item, at.STATE_SHOWING))

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a built tree with cpack, checks its control fields and its
-# contents, has lintian find no error or warning in it, unpacks it into a temporary root, and runs
-# the unpacked `quillbrook --headless` without a display on a temporary HOME: the old screenshots
-# must end up in that HOME's Trash. The tree must be configured with -DCMAKE_INSTALL_PREFIX=/usr.
+# Builds the Debian package from a built tree with cpack, checks its dependencies and contents,
+# has lintian find no error or warning in it and appstreamcli none in its tree, unpacks it into a
+# temporary root, and runs the unpacked `quillbrook --headless` without a display on a temporary
+# HOME: the old screenshots must end up in that HOME's Trash. The tree must be configured with
+# -DCMAKE_INSTALL_PREFIX=/usr. (The end-to-end tests of the desktop shells install the build
+# into a prefix of their own, as `cmake --install --prefix ~/.local` does.)
 # Usage: deb_package.sh <build dir>
 set -euo pipefail
 
@@ -26,17 +28,13 @@ debs=("$work"/out/quillbrook_*.deb)
 deb=${debs[0]}
 echo "package: $(basename "$deb")"
 
-field() { dpkg-deb -f "$deb" "$1"; }
-depends=$(field Depends)
+depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Taken from the linked libraries by dpkg-shlibdeps, not written by hand, plus Qt's plugins.
 for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-wayland; do
     [[ ", $depends" == *", $library "* || ", $depends" == *", $library," ]] ||
         fail "Depends lacks $library"
 done
-[ "$(field Section)" = utils ] || fail "Section is '$(field Section)', not utils"
-[ -n "$(field Maintainer)" ] || fail "no Maintainer"
-[ "$(field Package)" = quillbrook ] || fail "Package is '$(field Package)'"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/quillbrook ./usr/bin/quillbrook-agentctl \
@@ -54,6 +52,9 @@ lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
+# The metadata, its desktop entry and the icon as a software centre reads them.
+appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log" >&2; fail "appstreamcli rejects the package's tree"; }
 
 home=$work/home
 mkdir -p "$home/Desktop" "$home/.config/quillbrook"

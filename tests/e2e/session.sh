@@ -1,8 +1,12 @@
-# Sourced by the end-to-end scripts: a work folder, child processes ended on exit, progress and
-# failure reports, polling, the app's clean environment, a session of an ordinary user, the app
-# installed as a desktop sees it, and a display of their own (an X server or a headless Wayland
-# compositor). Set `e2e_name` (the prefix of the files in <out>) and `out`.
+# Sourced by the end-to-end scripts, with their arguments <quillbrook> <output dir> [...]: sets app,
+# out and e2e_name (the prefix of the files in <out>), and gives them a work folder, child
+# processes ended on exit, progress and failure reports, polling, the app's clean environment, a
+# session of an ordinary user, the app installed as a desktop sees it, and a display of their own.
 
+usage="usage: $(basename "$0") <quillbrook> <output dir> [<input client>]"
+app=$(realpath "${1:?$usage}") out=${2:?$usage}
+mkdir -p "$out" && out=$(realpath "$out")
+e2e_name=$(basename "$0" .sh | tr _ -)
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -13,6 +17,11 @@ trap cleanup EXIT
 
 step() { echo "-- $*"; }
 skip() { echo "SKIP: $*"; exit 77; }
+# needs <packages> <tool...>: skipped unless every tool is installed.
+needs() {
+    local tool
+    for tool in "${@:2}"; do command -v "$tool" >/dev/null || skip "$tool is not installed (packages $1)"; done
+}
 # screenshot <png>: the whole screen of whichever display this session started.
 screenshot() { if [ -n "${WAYLAND_DISPLAY:-}" ]; then grim "$1"; else import -window root "$1"; fi; }
 fail() {
@@ -34,7 +43,7 @@ wait_for() {
     done
 }
 
-# user_session <script> <arguments...>: runs the script again, unless this is that run, as an
+# user_session <the script's arguments...>: runs the script again, unless this is that run, as an
 # ordinary user's session: as nobody when root (the compositors refuse root), on a session bus of
 # its own, without a desktop's accessibility bus; GSETTINGS_BACKEND defaults to memory.
 user_session() {
@@ -47,23 +56,23 @@ user_session() {
     fi
     rm -rf "$work" # exec leaves no exit trap behind
     QUILLBROOK_E2E_USER_SESSION=1 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory} \
-        exec "${as_user[@]}" dbus-run-session -- bash "$@"
+        exec "${as_user[@]}" dbus-run-session -- bash "$0" "$@"
 }
 
+# install_app: the app installed from its build folder into <out>/prefix, as a user's
+# `cmake --install` would; before user_session, as the install writes into the build folder.
+install_app() {
+    [ -n "${QUILLBROOK_E2E_USER_SESSION:-}" ] ||
+        cmake --install "$(dirname "$app")" --prefix "$out/prefix" >"$out/$e2e_name-install.log" ||
+        fail "cannot install the build"
+}
 # desktop_session <desktop>: make_home, and a Wayland session of <desktop> living in it, with the
-# app ($app from now on) installed as `cmake --install` would, first in PATH (the desktop entry's
-# TryExec) and XDG_DATA_DIRS, so that the shell matches the app's windows to the entry.
+# installed app ($app from now on) first in PATH (the desktop entry's TryExec) and XDG_DATA_DIRS,
+# so that the shell matches the app's windows to the entry.
 desktop_session() {
     make_home
-    local source prefix=$work/prefix icons=$work/prefix/share/icons/hicolor/scalable/apps
-    source=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-    install -D "$app" "$prefix/bin/quillbrook"
-    install -Dm644 -t "$prefix/share/applications" "$source/data/org.quillbrook.Quillbrook.desktop"
-    install -Dm644 "$source/src/panel/icons/quillbrook.svg" "$icons/org.quillbrook.Quillbrook.svg"
-    install -Dm644 "$source/src/panel/icons/quillbrook-symbolic.svg" \
-        "$icons/org.quillbrook.Quillbrook-symbolic.svg"
-    app=$prefix/bin/quillbrook
-    export PATH=$prefix/bin:$PATH XDG_DATA_DIRS=$prefix/share:/usr/local/share:/usr/share \
+    app=$out/prefix/bin/quillbrook
+    export PATH=$out/prefix/bin:$PATH XDG_DATA_DIRS=$out/prefix/share:/usr/local/share:/usr/share \
         HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share \
         XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$work/runtime XDG_SESSION_TYPE=wayland \
         XDG_CURRENT_DESKTOP=$1
@@ -92,6 +101,7 @@ watcher() {
 
 # The panel among `windows` (the script's: a JSON object a line, with title, x, y, w, h, focus, app).
 panel() { windows | jq -c 'select(.title == "Quillbrook")'; }
+panel_shown() { [ -n "$(panel)" ]; }
 panel_gone() { local all; all=$(windows) && [ -z "$(jq -c 'select(.title == "Quillbrook")' <<<"$all")" ]; }
 # opened <how>: waits until the panel is there and focused, then checks that it lies wholly on the
 # screen (`screen`: width height) and belongs to the desktop entry `entry`; sets x, y, w and h.
@@ -111,6 +121,41 @@ quits() {
     wait "$app_pid" || fail "the app ended with status $? after $1"
 }
 
+# shell_rounds: what a user does with the tray item of a desktop shell. The panel opens three
+# times, by the script's `open_panel 1|2|3` (which sets how), and closes by a click on the icon,
+# by Escape and by its close button; then the tray menu, opened by `open_menu`, moves the old
+# screenshots into the Trash and ends the app through `choose "Run Now"|Quit`. The scripts click
+# with `click_icon` and `click_at <x> <y>`, and press Escape with `press_escape`.
+shell_rounds() {
+    open_panel 1
+    opened "$how"
+    screenshot "$out/$e2e_name-panel.png"
+    step "a click on the icon closes it"
+    click_icon
+    wait_for 5 panel_gone || fail "a click on the icon did not close the panel"
+    open_panel 2
+    opened "$how"
+    step "Escape closes it"
+    press_escape
+    wait_for 5 panel_gone || fail "Escape did not close the panel"
+    open_panel 3
+    opened "$how"
+    step "its close button closes it"
+    click_at $((x + w - 22)) $((y + 24)) # the header's right end
+    wait_for 5 panel_gone || fail "the close button did not close the panel"
+
+    step "the menu's \"Run Now\" moves the old screenshots into the Trash"
+    open_menu
+    screenshot "$out/$e2e_name-menu.png"
+    choose "Run Now"
+    wait_for 5 trashed || fail "Run Now did not move the screenshots into the Trash: $(ls "$home/Desktop")"
+    step "the menu's \"Quit\" ends the app"
+    open_menu
+    screenshot "$out/$e2e_name-menu-after-run.png"
+    choose Quit
+    quits Quit
+}
+
 # A temporary HOME with a Desktop of screenshots and a zero-hour age limit, so that files made a
 # moment ago already count. Nothing may reach the real home, session bus or scheduler.
 make_home() {
@@ -127,7 +172,7 @@ make_home() {
 }
 
 # run_app <log file> <variable=value...>: the app in the temporary HOME, in the background, its
-# process id in app_pid. The variables choose the display, bus and preloads.
+# process id in app_pid. The variables choose the display, bus and language.
 run_app() {
     local log=$1
     shift
@@ -149,41 +194,12 @@ trashed() {
         [ "$(ls "$home/.local/share/Trash/info" 2>/dev/null | grep -c '^Screen.*\.trashinfo$')" = 3 ]
 }
 
-# An X server on a display number it picks itself, exported as DISPLAY. -noreset: otherwise it
-# resets each time its last client leaves, and a client that connects during the reset is refused.
-start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-        >"$out/$e2e_name-xvfb.log" 2>&1 &
-    pids+=($!)
-    wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-    export DISPLAY=:$(head -n 1 "$work/display")
+# walk <language> <popup|window|alone> [<icon x> <icon y>]: atspi_walk.py over the open panel,
+# with the settings file and this script's screenshot prefix.
+walk() {
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi_walk.py" "$1" "$2" \
+        "$home/.config/quillbrook/quillbrook.conf" "$out/$e2e_name-$1" "${@:3}" || fail "the walk: $*"
 }
-
-# An XEmbed tray host docked at the top right, like an ordinary panel; its process id in
-# trayer_pid.
-start_trayer() {
-    trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
-        --SetPartialStrut true --transparent false --tint 0x303030 >"$out/$e2e_name-trayer.log" 2>&1 &
-    trayer_pid=$!
-    pids+=($trayer_pid)
-    wait_for 10 xdotool search --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
-}
-geometry() { # <window id>: "x y width height" on the screen
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-visible_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null; }
-# The docked icon: the app's small viewable window inside the tray, in icon_x icon_y icon_w icon_h.
-find_icon() {
-    local id
-    for id in $(visible_windows); do
-        read -r icon_x icon_y icon_w icon_h <<<"$(geometry "$id")"
-        [ "$icon_w" -le 64 ] && [ "$icon_h" -le 64 ] && return 0
-    done
-    return 1
-}
-click_icon() { xdotool mousemove $((icon_x + icon_w / 2)) $((icon_y + icon_h / 2)) click 1; }
-
 # Switches the session bus's accessibility bus on, as a screen reader does; fails where at-spi2-core
 # or the Python client the walk uses is missing.
 start_screen_reader_bus() {
