@@ -1,9 +1,9 @@
 #!/usr/bin/python3
-"""Reads the open panel through AT-SPI as a screen reader does: every control's role, name and
-description. From the X11 tray in English also the keyboard (focus at opening and after each Tab,
-Escape in a drop-down, Return, the list by arrow keys, focus on "Enabled" again at the next
-opening), the notice's relations, and the icon's clicks: a second one closes the panel, a click
-outside too, a right click shows the tray menu. In the window without a tray, "Quit" is clicked.
+"""Reads the open panel through AT-SPI as a screen reader does: each control's role, name and
+description. In the X11 popup in English also the keyboard (focus at opening and after each Tab,
+Escape in a drop-down, Return, the list by arrow keys, focus at the next opening), the notice's
+relations, and the icon: a second click closes the panel, a click outside too, a right click shows
+the tray menu. In the window without a tray, a click on "Quit".
 Usage: atspi_walk.py en|de popup|window|alone <settings file> <screenshot prefix> [<icon x> <icon y>]
 """
 import subprocess

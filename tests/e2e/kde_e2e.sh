@@ -2,12 +2,12 @@
 # The tray app on KDE Plasma 5 (Wayland): KWin on a virtual output with plasmashell, the app
 # installed with its desktop entry, driven by KWin's fake input: shell_rounds, with the panel
 # opened by a click on the icon and the menu by a right click.
-# Usage: kde_e2e.sh <quillbrook> <output dir> <fake input client>; exits 77 (skipped) when a part
+# Usage: kde_e2e.sh <quillbrook> <output dir> <input client>; exits 77 (skipped) when a part
 # of Plasma is missing or cannot run.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 fake_input=${3:-}
-[ -x "$fake_input" ] || skip "no fake input client (needs libwayland-dev and plasma-wayland-protocols)"
+[ -x "$fake_input" ] || skip "no input client (needs libwayland-dev and plasma-wayland-protocols when configuring)"
 activities=$(compgen -G '/usr/lib/*/libexec/kactivitymanagerd' | head -n 1)
 needs "kwin-wayland plasma-workspace plasma-desktop kactivitymanagerd kded5 libkf5service-bin" \
     kwin_wayland plasmashell kded5 kbuildsycoca5 "$activities"

@@ -1,7 +1,5 @@
 # Sourced by the end-to-end scripts, with their arguments <quillbrook> <output dir> [...]: sets app,
-# out and e2e_name (the prefix of the files in <out>), and gives them a work folder, child
-# processes ended on exit, progress and failure reports, polling, the app's clean environment, a
-# session of an ordinary user, the app installed as a desktop sees it, and a display of their own.
+# out and e2e_name (the prefix of the files in <out>), and gives them what they share.
 
 usage="usage: $(basename "$0") <quillbrook> <output dir> [<input client>]"
 app=$(realpath "${1:?$usage}") out=${2:?$usage}
@@ -44,15 +42,15 @@ wait_for() {
 }
 
 # user_session <the script's arguments...>: runs the script again, unless this is that run, as an
-# ordinary user's session: as nobody when root (the compositors refuse root), on a session bus of
-# its own, without a desktop's accessibility bus; GSETTINGS_BACKEND defaults to memory.
+# ordinary user's session: as nobody when root (compositors refuse root), on a session bus of its
+# own; GSETTINGS_BACKEND defaults to memory.
 user_session() {
     [ -n "${QUILLBROOK_E2E_USER_SESSION:-}" ] && return 0
     local as_user=()
     if [ "$(id -u)" -eq 0 ]; then
         command -v setpriv >/dev/null || skip "running as root and setpriv is not installed"
         as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-        chown nobody "$out"
+        chown -R nobody "$out"
     fi
     rm -rf "$work" # exec leaves no exit trap behind
     QUILLBROOK_E2E_USER_SESSION=1 NO_AT_BRIDGE=1 GSETTINGS_BACKEND=${GSETTINGS_BACKEND:-memory} \
@@ -67,8 +65,7 @@ install_app() {
         fail "cannot install the build"
 }
 # desktop_session <desktop>: make_home, and a Wayland session of <desktop> living in it, with the
-# installed app ($app from now on) first in PATH (the desktop entry's TryExec) and XDG_DATA_DIRS,
-# so that the shell matches the app's windows to the entry.
+# installed app ($app from now on) first in PATH (for the entry's TryExec) and XDG_DATA_DIRS.
 desktop_session() {
     make_home
     app=$out/prefix/bin/quillbrook
@@ -77,9 +74,9 @@ desktop_session() {
         XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$work/runtime XDG_SESSION_TYPE=wayland \
         XDG_CURRENT_DESKTOP=$1
 }
-# run_session_app: the app as that session starts it, no GUI platform forced. Qt's Wayland plugin
-# and D-Bus leave objects to the process's end, which LeakSanitizer would lay at the app's door;
-# the other tests look for the app's own leaks.
+# run_session_app: the app as that session starts it, no GUI platform forced. LeakSanitizer would
+# lay what Qt's Wayland plugin and D-Bus keep to the end at the app's door; other tests look for
+# the app's own leaks.
 run_session_app() {
     [ -n "${ASAN_OPTIONS:-}" ] && sanitizer_env+=("ASAN_OPTIONS=$ASAN_OPTIONS:strict_string_checks=0:detect_leaks=0")
     run_app "$out/$e2e_name-quillbrook.log" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
@@ -87,14 +84,12 @@ run_session_app() {
         XDG_DATA_DIRS="$XDG_DATA_DIRS" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
 }
 
-# call <service> <object> <interface.method> <arguments...>: a call on the session bus; a reply
-# of one string is printed bare.
+# call <service> <object> <interface.method> <arguments...>: a reply of one string is printed bare.
 call() {
     gdbus call --session --dest "$1" --object-path "$2" --method "$3" "${@:4}" 2>/dev/null |
         sed -E "s/^\('(.*)',\)$/\1/"
 }
-# watcher <property>: a property of the tray host's StatusNotifierWatcher.
-watcher() {
+watcher() { # <property> of the tray host's StatusNotifierWatcher
     call org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
         org.kde.StatusNotifierWatcher "$1"
 }
@@ -115,8 +110,7 @@ opened() {
     [ "$id" = "$entry" ] || fail "the window belongs to $id, not our desktop entry"
 }
 
-# quits <how>: the app ends, and with status 0.
-quits() {
+quits() { # <how>: the app ends, with status 0
     wait_for 5 ended "$app_pid" || fail "$1 did not end the app"
     wait "$app_pid" || fail "the app ended with status $? after $1"
 }
@@ -143,7 +137,6 @@ shell_rounds() {
     step "its close button closes it"
     click_at $((x + w - 22)) $((y + 24)) # the header's right end
     wait_for 5 panel_gone || fail "the close button did not close the panel"
-
     step "the menu's \"Run Now\" moves the old screenshots into the Trash"
     open_menu
     screenshot "$out/$e2e_name-menu.png"
@@ -157,7 +150,7 @@ shell_rounds() {
 }
 
 # A temporary HOME with a Desktop of screenshots and a zero-hour age limit, so that files made a
-# moment ago already count. Nothing may reach the real home, session bus or scheduler.
+# moment ago already count.
 make_home() {
     home=$work/home
     mkdir -p "$home/Desktop" "$home/.config/quillbrook" "$home/.local/share" "$work/runtime"
@@ -200,16 +193,15 @@ walk() {
     /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi_walk.py" "$1" "$2" \
         "$home/.config/quillbrook/quillbrook.conf" "$out/$e2e_name-$1" "${@:3}" || fail "the walk: $*"
 }
-# Switches the session bus's accessibility bus on, as a screen reader does; fails where at-spi2-core
-# or the Python client the walk uses is missing.
+# The accessibility bus switched on, as a screen reader does; fails without at-spi2-core or pyatspi.
 start_screen_reader_bus() {
     /usr/bin/python3 -c 'import pyatspi' 2>/dev/null && dbus-send --session --print-reply \
         --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
         string:org.a11y.Status string:ScreenReaderEnabled variant:boolean:true >/dev/null 2>&1
 }
 
-# start_sway <config>: sway on a headless output of its own, with its runtime folder in the work
-# folder (the app's too); exports WAYLAND_DISPLAY and SWAYSOCK, or fails when sway cannot start.
+# start_sway <config>: sway on a headless output, with its runtime folder (the app's too) in the
+# work folder; exports WAYLAND_DISPLAY and SWAYSOCK, or fails when sway cannot start.
 start_sway() {
     export XDG_RUNTIME_DIR=$work/runtime
     WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \

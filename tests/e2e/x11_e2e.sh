@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# The app on a real X server as a user and a screen reader meet it: Xvfb, trayer as the XEmbed
-# tray, a session bus whose accessibility bus is on, and the real quillbrook in a temporary HOME.
-# A click on the icon must open the popup just under it, with the desktop entry's window class;
-# atspi_walk.py then reads the panel's tree and drives it with xdotool. In English and in German
-# from the tray, and without a tray host, where the panel has a window of its own.
+# The app on a real X server, as a user and a screen reader meet it: Xvfb, trayer as the XEmbed
+# tray, a session bus with its accessibility bus on. A click on the icon opens the popup just
+# under it, with the desktop entry's window class; atspi_walk.py reads and drives the panel, in
+# English and German from the tray, and without a tray host, where the panel has a window.
 # Usage: x11_e2e.sh <quillbrook> <output dir>; exits 77 (skipped) when a tool is missing.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 needs "xvfb trayer xdotool x11-utils imagemagick dbus-daemon dbus-bin" \
-    Xvfb trayer xdotool xwininfo xprop import dbus-daemon dbus-send
+    Xvfb trayer xdotool xwininfo xprop import dbus-run-session dbus-send
+user_session "$@"
 
 # An X server on a display number it picks itself. -noreset: otherwise it resets each time its
 # last client leaves, and a client that connects during the reset is refused.
@@ -17,10 +17,6 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display"
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -n 1 "$work/display")
-dbus-daemon --session --address="unix:path=$work/bus" --nofork >"$out/x11-e2e-bus.log" 2>&1 &
-pids+=($!)
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/bus
-wait_for 5 test -S "$work/bus" || fail "the session bus did not start"
 start_screen_reader_bus || skip "no accessibility bus or pyatspi (at-spi2-core, python3-pyatspi)"
 
 make_home

@@ -1,9 +1,13 @@
-/* Real input for KWin through its fake-input protocol, which KWin offers only to a program that
- * a desktop entry names with X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input. Actions, in order:
- *   click X Y left|right   the pointer to X,Y, a moment's rest, then a press and a release
- *   key CODE               a press and a release of a Linux key code (1 is Escape)
- * A press straight after a move may reach the surface the pointer has left. */
+/* Input for headless Wayland compositors, which have no devices of their own:
+ *   hold                  a wlroots virtual pointer for sway's own cursor commands to click with;
+ *                         prints READY and keeps it until the compositor goes away
+ *   click X Y left|right  through KWin's fake input: a move, a rest (a press straight after a
+ *                         move may reach the surface the pointer left), a press and a release
+ *   key CODE              through KWin's fake input: a Linux key code (1 is Escape) pressed
+ * KWin offers fake input only to a program a desktop entry names by exact path with
+ * X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input. */
 #include "fake-input-client.h"
+#include "virtual-pointer-v1-client.h"
 
 #include <linux/input-event-codes.h>
 #include <stdio.h>
@@ -14,6 +18,7 @@
 
 static struct wl_display *display;
 static struct org_kde_kwin_fake_input *input;
+static struct zwlr_virtual_pointer_manager_v1 *pointers;
 
 static void announce(void *data, struct wl_registry *registry, uint32_t name, const char *interface,
                      uint32_t version)
@@ -21,6 +26,8 @@ static void announce(void *data, struct wl_registry *registry, uint32_t name, co
     (void)data, (void)version;
     if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0)
         input = wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4);
+    if (strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+        pointers = wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1);
 }
 
 static void withdraw(void *data, struct wl_registry *registry, uint32_t name)
@@ -34,6 +41,17 @@ static void rest(int ms)
     usleep(ms * 1000);
 }
 
+static int hold(void)
+{
+    zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, NULL);
+    wl_display_roundtrip(display);
+    puts("READY");
+    fflush(stdout);
+    while (wl_display_dispatch(display) != -1)
+        continue;
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     static const struct wl_registry_listener listener = {announce, withdraw};
@@ -41,8 +59,10 @@ int main(int argc, char **argv)
         wl_registry_add_listener(wl_display_get_registry(display), &listener, NULL);
         wl_display_roundtrip(display);
     }
+    if (argc == 2 && strcmp(argv[1], "hold") == 0 && pointers)
+        return hold();
     if (!input) {
-        fprintf(stderr, "fake input: the compositor does not offer org_kde_kwin_fake_input\n");
+        fprintf(stderr, "input: the compositor offers no input of the kind asked for\n");
         return 1;
     }
     org_kde_kwin_fake_input_authenticate(input, "quillbrook tests", "end-to-end test");
@@ -62,7 +82,7 @@ int main(int argc, char **argv)
             rest(30);
             org_kde_kwin_fake_input_keyboard_key(input, key, WL_KEYBOARD_KEY_STATE_RELEASED);
         } else {
-            fprintf(stderr, "fake input: cannot read '%s'\n", argv[i]);
+            fprintf(stderr, "input: cannot read '%s'\n", argv[i]);
             return 2;
         }
     }
