@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a built tree with cpack, checks its dependencies and contents,
-# has lintian find no error or warning in it and appstreamcli none in its tree, and runs the
-# unpacked program. The tree must be configured with -DCMAKE_INSTALL_PREFIX=/usr. (The desktop
-# shells' end-to-end tests install the build as `cmake --install --prefix ~/.local` does.)
+# and has lintian find no error or warning in it and appstreamcli none in its tree. The tree must
+# be configured with -DCMAKE_INSTALL_PREFIX=/usr. (The desktop shells' end-to-end tests install
+# the build as `cmake --install --prefix ~/.local` does; tst_headless runs the program.)
 # Usage: deb_package.sh <build dir>
 set -euo pipefail
 
@@ -54,15 +54,4 @@ dpkg-deb -x "$deb" "$root"
 appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" 2>&1 ||
     { cat "$work/appstream.log" >&2; fail "appstreamcli rejects the package's tree"; }
 
-# The unpacked program, without a display, moves an old screenshot into a temporary HOME's Trash
-# (a limit of zero hours, and a second for the file to be older than that).
-home=$work/home
-mkdir -p "$home/Desktop" "$home/.config/quillbrook"
-printf '[General]\nageValue=0\nageUnit=Hours\n' >"$home/.config/quillbrook/quillbrook.conf"
-touch "$home/Desktop/Screenshot 2026-01-02 at 10.00.00.png"
-sleep 1
-env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 "$root/usr/bin/quillbrook" --headless \
-    >"$work/run.log" 2>&1 || { cat "$work/run.log" >&2; fail "quillbrook --headless from the package failed"; }
-[ -f "$home/.local/share/Trash/info/Screenshot 2026-01-02 at 10.00.00.png.trashinfo" ] ||
-    fail "the program from the package moved nothing into the Trash"
-echo "the package is valid, and its program cleans a temporary HOME"
+echo "the package is valid"

@@ -3,7 +3,6 @@
 # desktop entry, driven by the shell's own virtual devices (a test-only extension): shell_rounds,
 # with the panel opened from the menu's "Open Quillbrook" and by a double click.
 # Usage: gnome_e2e.sh <quillbrook> <output dir>; exits 77 (skipped) when the shell cannot run.
-set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 command -v gnome-shell >/dev/null && [ -d /usr/share/gnome-shell/extensions/ubuntu-appindicators@ubuntu.com ] ||
     skip "needs packages gnome-shell and gnome-shell-extension-appindicator"
@@ -76,7 +75,6 @@ open_panel() {
         open_menu
         choose "Open Quillbrook"
     fi
-    step "opened by $how"
 }
 
 # It starts in the overview: up once that is hidden and the extension is in.

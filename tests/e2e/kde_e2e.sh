@@ -4,7 +4,6 @@
 # opened by a click on the icon and the menu by a right click.
 # Usage: kde_e2e.sh <quillbrook> <output dir> <input client>; exits 77 (skipped) when a part
 # of Plasma is missing or cannot run.
-set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 fake_input=${3:-}
 [ -x "$fake_input" ] || skip "no input client (needs libwayland-dev and plasma-wayland-protocols when configuring)"

@@ -1,5 +1,6 @@
 # Sourced by the end-to-end scripts, with their arguments <quillbrook> <output dir> [...]: sets app,
 # out and e2e_name (the prefix of the files in <out>), and gives them what they share.
+set -uo pipefail
 
 usage="usage: $(basename "$0") <quillbrook> <output dir> [<input client>]"
 app=$(realpath "${1:?$usage}") out=${2:?$usage}
@@ -104,7 +105,7 @@ opened() {
     wait_for 5 eval '[ "$(panel | jq .focus)" = true ]' || fail "$1 did not open the focused panel"
     local id
     read -r x y w h id <<<"$(panel | jq -r '"\(.x) \(.y) \(.w) \(.h) \(.app)"')"
-    step "panel at $x,$y size ${w}x$h, application $id"
+    step "$1: panel at $x,$y size ${w}x$h, application $id"
     [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "${screen[0]}" ] &&
         [ $((y + h)) -le "${screen[1]}" ] || fail "the panel leaves the screen"
     [ "$id" = "$entry" ] || fail "the window belongs to $id, not our desktop entry"

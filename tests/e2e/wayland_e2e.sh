@@ -6,7 +6,6 @@
 # Escape in an open drop-down not.
 # Usage: wayland_e2e.sh <quillbrook> <output dir> <input client>
 # Exits 77 (skipped) when a tool is missing or sway cannot run here.
-set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 pointer=${3:-}
 [ -x "$pointer" ] || skip "no input client (needs libwayland-dev and plasma-wayland-protocols when configuring)"
