@@ -10,5 +10,6 @@ add_test(NAME man_pages
         ${QUILLBROOK_DATA_DIR}/man/quillbrook.1 ${QUILLBROOK_DATA_DIR}/man/quillbrook-agentctl.1)
 
 add_test(NAME deb_package
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/deb_package.sh ${CMAKE_BINARY_DIR})
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/deb_package.sh $<TARGET_FILE:quillbrook>
+        ${CMAKE_BINARY_DIR}/deb-package)
 set_tests_properties(deb_package PROPERTIES TIMEOUT 300)

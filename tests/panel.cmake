@@ -1,5 +1,6 @@
 # The panel, also over the X11 popup, and the tray, which live in the app library.
 quillbrook_add_test(NAME tst_panelmodel SOURCES tst_panelmodel.cpp LIBS quillbrook_app GUI)
+add_dependencies(tst_panelmodel quillbrook) # a run in another process
 quillbrook_add_test(NAME tst_paneltext SOURCES tst_paneltext.cpp LIBS quillbrook_panel
     ENVIRONMENT TZ=UTC)
 # Every text of the program in the German catalogue, every plural in the English one.

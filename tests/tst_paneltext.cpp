@@ -26,7 +26,6 @@ private slots:
         QTest::newRow("midnight is 12 AM") << "C" << qint64(0) << "12:00 AM";
         QTest::newRow("noon is 12 PM") << "C" << qint64(12) << "12:00 PM";
         QTest::newRow("the hour after noon is 1 PM") << "C" << qint64(13) << "1:00 PM";
-        QTest::newRow("the US clock") << "en_US" << qint64(15) << "3:00 PM";
         QTest::newRow("the German clock") << "de_DE" << qint64(15) << "15:00";
     }
     void hourLabels()

@@ -3,31 +3,24 @@
 # and has lintian find no error or warning in it and appstreamcli none in its tree. The tree must
 # be configured with -DCMAKE_INSTALL_PREFIX=/usr. (The desktop shells' end-to-end tests install
 # the build as `cmake --install --prefix ~/.local` does; tst_headless runs the program.)
-# Usage: deb_package.sh <build dir>
-set -euo pipefail
-
-build=${1:?usage: deb_package.sh <build dir>}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+# Usage: deb_package.sh <quillbrook in the build dir> <output dir>
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+set -e
+build=$(dirname "$app")
 
 # The programs fall back to the configured bin folder; in the package that is /usr/bin.
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 [ "$prefix" = /usr ] || fail "configured for $prefix: a package needs -DCMAKE_INSTALL_PREFIX=/usr"
 
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log" >&2; fail "cpack -G DEB failed"; }
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$out/deb-package-cpack.log" 2>&1 ||
+    fail "cpack -G DEB failed"
 debs=("$work"/out/quillbrook_*.deb)
 [ -f "${debs[0]}" ] || fail "cpack made no quillbrook_*.deb"
 deb=${debs[0]}
-echo "package: $(basename "$deb")"
+step "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
+step "Depends: $depends"
 # Taken from the linked libraries by dpkg-shlibdeps, not written by hand, plus Qt's plugins.
 for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-wayland; do
     [[ ", $depends" == *", $library "* || ", $depends" == *", $library," ]] ||
@@ -45,13 +38,11 @@ for path in ./usr/bin/quillbrook ./usr/bin/quillbrook-agentctl \
     grep -qxF "$path" <<<"$contents" || fail "the package lacks $path"
 done
 # Debian's own checker, as a reviewer would run it: no error and no warning.
-lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
-    { cat "$work/lintian.log" >&2; fail "lintian finds errors or warnings"; }
-
-root=$work/root
-dpkg-deb -x "$deb" "$root"
+lintian --fail-on error,warning "$deb" >"$out/deb-package-lintian.log" 2>&1 ||
+    fail "lintian finds errors or warnings"
 # The metadata, its desktop entry and the icon as a software centre reads them.
-appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" 2>&1 ||
-    { cat "$work/appstream.log" >&2; fail "appstreamcli rejects the package's tree"; }
+dpkg-deb -x "$deb" "$work/root"
+appstreamcli validate-tree --no-net "$work/root" >"$out/deb-package-appstream.log" 2>&1 ||
+    fail "appstreamcli rejects the package's tree"
 
 echo "the package is valid"

@@ -97,7 +97,6 @@ watcher() { # <property> of the tray host's StatusNotifierWatcher
 
 # The panel among `windows` (the script's: a JSON object a line, with title, x, y, w, h, focus, app).
 panel() { windows | jq -c 'select(.title == "Quillbrook")'; }
-panel_shown() { [ -n "$(panel)" ]; }
 panel_gone() { local all; all=$(windows) && [ -z "$(jq -c 'select(.title == "Quillbrook")' <<<"$all")" ]; }
 # opened <how>: waits until the panel is there and focused, then checks that it lies wholly on the
 # screen (`screen`: width height) and belongs to the desktop entry `entry`; sets x, y, w and h.
@@ -199,17 +198,4 @@ start_screen_reader_bus() {
     /usr/bin/python3 -c 'import pyatspi' 2>/dev/null && dbus-send --session --print-reply \
         --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
         string:org.a11y.Status string:ScreenReaderEnabled variant:boolean:true >/dev/null 2>&1
-}
-
-# start_sway <config>: sway on a headless output, with its runtime folder (the app's too) in the
-# work folder; exports WAYLAND_DISPLAY and SWAYSOCK, or fails when sway cannot start.
-start_sway() {
-    export XDG_RUNTIME_DIR=$work/runtime
-    WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        HOME="$home" sway --config "$1" >"$out/$e2e_name-sway.log" 2>&1 &
-    pids+=($!)
-    export SWAYSOCK WAYLAND_DISPLAY
-    wait_for 10 eval 'SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*.sock") &&
-        WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && compgen -G "wayland-[0-9]") &&
-        swaymsg -t get_version >/dev/null 2>&1'
 }

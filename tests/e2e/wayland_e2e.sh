@@ -2,14 +2,13 @@
 # The app on a real Wayland compositor: sway on a headless output, waybar's tray as the
 # StatusNotifierItem host, and the seat's cursor clicking like a user. A click on the icon opens
 # the panel as a floating, focused window, which is in the accessibility tree (where pyatspi is
-# installed); a second click, a click on the desktop and Escape close it, a click inside it or
-# Escape in an open drop-down not.
+# installed); a click on the desktop closes it, a click inside it not.
 # Usage: wayland_e2e.sh <quillbrook> <output dir> <input client>
 # Exits 77 (skipped) when a tool is missing or sway cannot run here.
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 pointer=${3:-}
 [ -x "$pointer" ] || skip "no input client (needs libwayland-dev and plasma-wayland-protocols when configuring)"
-needs "sway waybar wtype grim jq libglib2.0-bin dbus-daemon" sway swaymsg waybar wtype grim jq gdbus dbus-run-session
+needs "sway waybar grim jq libglib2.0-bin dbus-daemon" sway swaymsg waybar grim jq gdbus dbus-run-session
 compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
     skip "Qt's Wayland platform plugin is not installed (package qt6-wayland)"
 user_session "$@"
@@ -18,16 +17,20 @@ cat >"$work/sway.conf" <<CONF
 output HEADLESS-1 resolution 1024x768 position 0 0
 focus_follows_mouse no
 CONF
-start_sway "$work/sway.conf" || skip "sway cannot run here: $(tail -n 3 "$out/wayland-e2e-sway.log")"
+# Sway's runtime folder, the app's too, in the work folder.
+export XDG_RUNTIME_DIR=$work/runtime SWAYSOCK WAYLAND_DISPLAY
+WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    HOME="$home" sway --config "$work/sway.conf" >"$out/wayland-e2e-sway.log" 2>&1 &
+pids+=($!)
+wait_for 10 eval 'SWAYSOCK=$(compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*.sock") &&
+    WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && compgen -G "wayland-[0-9]") &&
+    swaymsg -t get_version >/dev/null 2>&1' ||
+    skip "sway cannot run here: $(tail -n 3 "$out/wayland-e2e-sway.log")"
 step "sway on $WAYLAND_DISPLAY"
 
 "$pointer" hold >"$out/wayland-e2e-pointer.log" 2>&1 &
 pids+=($!)
 wait_for 5 grep -q READY "$out/wayland-e2e-pointer.log" || fail "no virtual pointer"
-# Each wtype adds a keyboard and removes it when it ends; this one stays, so that removing a
-# short-lived one never leaves the seat without a keyboard (and the panel without the focus).
-wtype -s 600000 >/dev/null 2>&1 &
-pids+=($!)
 
 echo '{"position": "top", "height": 26, "modules-left": ["tray"], "tray": {"icon-size": 20}}' >"$work/waybar.json"
 echo '* { margin: 0; padding: 0; min-height: 0; } window#waybar { background: #303040; }' >"$work/waybar.css"
@@ -54,12 +57,9 @@ wait_for 15 eval 'watcher RegisteredStatusNotifierItems | grep -q Item' ||
 sleep 1
 screenshot "$out/wayland-e2e-tray.png"
 panel_gone || fail "a window opened although a tray host is there"
-click_icon() { click 10 13 || fail "cannot click"; }
-# reopen: after the panel closed, a click on the icon, past the guard against close-and-reopen.
-reopen() { sleep 0.5 && click_icon && wait_for 5 panel_shown || fail "the panel did not reopen"; }
 
 step "a click on the icon opens the panel: floating, focused, on the output"
-click_icon
+click 10 13
 opened "a click on the icon"
 [ "$(panel | jq -r .type)" = floating_con ] && [ "$w" -eq 320 ] ||
     fail "the panel is not a floating 320-wide window"
@@ -70,27 +70,12 @@ if $atspi; then
     walk en window
 fi
 
-step "a second click on the icon closes it"
-click_icon
-wait_for 5 panel_gone || fail "a second click on the icon did not close the panel"
-sleep 1
-panel_gone || fail "the panel reopened after the second click"
-
+# The icon's second click and Escape are checked on KDE, whose tray sends the same Activate.
 step "a click inside the panel leaves it open; a click on the desktop closes it"
-reopen
 click $((x + w / 2)) $((y + 20))
 sleep 0.7
-panel_shown || fail "a click inside the panel closed it"
+[ -n "$(panel)" ] || fail "a click inside the panel closed it"
 click 1000 740
 wait_for 5 panel_gone || fail "a click on the desktop did not close the panel"
-
-step "Escape in an open drop-down closes only the drop-down; Escape again closes the panel"
-reopen
-sleep 0.3
-wtype -k Tab -M alt -k Down -m alt -s 500 -k Escape
-sleep 0.7
-panel_shown || fail "Escape in the drop-down closed the panel"
-wtype -k Escape
-wait_for 5 panel_gone || fail "Escape did not close the panel"
 
 echo "Wayland end-to-end: all checks passed; screenshots in $out"

@@ -2,11 +2,11 @@
 # The app on a real X server, as a user and a screen reader meet it: Xvfb, trayer as the XEmbed
 # tray, a session bus with its accessibility bus on. A click on the icon opens the popup just
 # under it, with the desktop entry's window class; atspi_walk.py reads and drives the panel, in
-# English and German from the tray, and without a tray host, where the panel has a window.
+# English from the tray, and in German without a tray host, where the panel has a window.
 # Usage: x11_e2e.sh <quillbrook> <output dir>; exits 77 (skipped) when a tool is missing.
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 needs "xvfb trayer xdotool x11-utils imagemagick dbus-daemon dbus-bin" \
-    Xvfb trayer xdotool xwininfo xprop import dbus-run-session dbus-send
+    Xvfb trayer xdotool xprop import dbus-run-session dbus-send
 user_session "$@"
 
 # An X server on a display number it picks itself. -noreset: otherwise it resets each time its
@@ -27,25 +27,21 @@ start_app() { # <log name> <LANG>: the app, with the settings a walk before may 
     run_app "$out/x11-e2e-$1.log" LANG="$2" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
         DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
 }
-geometry() { # <window id>: "x y width height" on the screen
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-        /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
-}
-# app_window <arithmetic test of w and h>: "id x y w h" of the app's first viewable window that passes.
+# app_window <arithmetic test of WIDTH and HEIGHT>: "id x y w h" on the screen of the app's first
+# viewable window that passes.
 app_window() {
-    local id x y w h
+    local id X Y WIDTH HEIGHT SCREEN WINDOW
     for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-        read -r x y w h <<<"$(geometry "$id")"
-        (($1)) && echo "$id $x $y $w $h" && return 0
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        ((${1})) && echo "$id $X $Y $WIDTH $HEIGHT" && return 0
     done
     return 1
 }
-# from_tray <log name> <LANG>: the app docked in the tray, and a click on its icon, whose centre
-# and bottom are in icon.
+# from_tray: the app docked in the tray, and a click on its icon, whose centre and bottom are in icon.
 from_tray() {
-    start_app "$@"
+    start_app en C.UTF-8
     local found
-    wait_for 15 eval 'found=$(app_window "w <= 64 && h <= 64")' || fail "the tray icon did not dock in trayer"
+    wait_for 15 eval 'found=$(app_window "WIDTH <= 64 && HEIGHT <= 64")' || fail "the tray icon did not dock in trayer"
     read -r _ x y w h <<<"$found"
     icon=($((x + w / 2)) $((y + h / 2)) $((y + h)))
     sleep 1 # the tray's first paint and the app's start-up settle before the first click
@@ -59,8 +55,8 @@ pids+=($trayer_pid)
 wait_for 10 xdotool search --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
 
 step "English: a click on the icon opens the popup just under it, with the entry's window class"
-from_tray en C.UTF-8
-wait_for 5 eval 'popup=$(app_window "w == 320")' || fail "a click on the icon did not open the panel"
+from_tray
+wait_for 5 eval 'popup=$(app_window "WIDTH == 320")' || fail "a click on the icon did not open the panel"
 read -r id x y w h <<<"$popup"
 step "panel at $x,$y size ${w}x$h"
 [ "$y" -ge $((icon[2] - 1)) ] && [ "$y" -le $((icon[2] + 16)) ] && [ "$x" -le "${icon[0]}" ] &&
@@ -70,16 +66,11 @@ class=$(xprop -id "$id" WM_CLASS | sed -E 's/.*, "(.*)"$/\1/')
 grep -qx "StartupWMClass=$class" "$(dirname "${BASH_SOURCE[0]}")/../../data/org.quillbrook.Quillbrook.desktop" ||
     fail "the desktop entry does not name the window's class $class"
 walk en popup "${icon[@]:0:2}"
-kill "$app_pid" && wait "$app_pid"
-
-step "German, from the tray"
-from_tray de de_DE.UTF-8
-walk de popup
 kill "$app_pid" "$trayer_pid" && wait "$app_pid" "$trayer_pid"
 
-step "without a tray host the panel opens in a window titled Quillbrook, whose Quit ends the app"
-start_app alone C.UTF-8
-walk en alone
+step "German: without a tray host the panel opens in a window titled Quillbrook, whose Quit ends the app"
+start_app alone de_DE.UTF-8
+walk de alone
 quits Quit
 
 echo "X11 end-to-end: all checks passed; screenshots in $out"
