@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a built tree with cpack, checks its dependencies and contents,
-# and has lintian find no error or warning in it and appstreamcli none in its tree. The tree must
-# be configured with -DCMAKE_INSTALL_PREFIX=/usr. (The desktop shells' end-to-end tests install
-# the build as `cmake --install --prefix ~/.local` does; tst_headless runs the program.)
+# Builds the Debian package from a built tree with cpack and checks its dependencies and
+# contents; lintian, appstreamcli and desktop-file-validate find nothing to report in it, and its
+# manual pages read whole at 80 columns. The tree must be configured with
+# -DCMAKE_INSTALL_PREFIX=/usr. (The desktop shells' end-to-end tests install the build as
+# `cmake --install --prefix ~/.local` does; tst_headless runs the program.)
 # Usage: deb_package.sh <quillbrook in the build dir> <output dir>
 source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 set -e
@@ -42,7 +43,16 @@ lintian --fail-on error,warning "$deb" >"$out/deb-package-lintian.log" 2>&1 ||
     fail "lintian finds errors or warnings"
 # The metadata, its desktop entry and the icon as a software centre reads them.
 dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/org.quillbrook.Quillbrook.desktop" ||
+    fail "desktop-file-validate rejects the desktop entry"
 appstreamcli validate-tree --no-net "$work/root" >"$out/deb-package-appstream.log" 2>&1 ||
     fail "appstreamcli rejects the package's tree"
+# Paths, unit names and options must come out whole for copy and paste: no word broken by a hyphen.
+for page in "$work"/root/usr/share/man/man1/*.1.gz; do
+    rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page") || fail "man cannot render $page"
+    if grep -nP '[[:alnum:]][\x{2010}-]$' <<<"$rendered"; then
+        fail "$(basename "$page"): a word broken at the end of a line"
+    fi
+done
 
 echo "the package is valid"
