@@ -26,7 +26,7 @@ DESCRIBED = [("text", "Age limit", "Hours", "Altersgrenze", "Stunden"),
              ("label", "Source folder", "~/Desktop", "Quellordner", "~/Desktop")]
 
 def fail(what):
-    subprocess.run(["import", "-window", "root", f"{SHOTS}-failure.png"], check=False)
+    screenshot("failure", check=False)
     sys.exit(f"FAIL: {what}")
 
 def until(what, check, timeout=5.0):
@@ -73,8 +73,8 @@ def related(node, relation):
     return [(target.getRoleName(), target.name) for r in node.getRelationSet()
             if r.getRelationType() == relation for target in map(r.getTarget, range(r.getNTargets()))]
 
-def screenshot(name):
-    subprocess.run(["import", "-window", "root", f"{SHOTS}-{name}.png"], check=True)
+def screenshot(name, check=True):
+    subprocess.run(["import", "-window", "root", f"{SHOTS}-{name}.png"], check=check)
 
 window = find("frame", "Quillbrook")
 for control in CONTROLS:

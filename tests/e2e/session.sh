@@ -121,6 +121,7 @@ quits() { # <how>: the app ends, with status 0
 # screenshots into the Trash and ends the app through `choose "Run Now"|Quit`. The scripts click
 # with `click_icon` and `click_at <x> <y>`, and press Escape with `press_escape`.
 shell_rounds() {
+    screenshot "$out/$e2e_name-tray.png"
     open_panel 1
     opened "$how"
     screenshot "$out/$e2e_name-panel.png"
@@ -144,9 +145,9 @@ shell_rounds() {
     wait_for 5 trashed || fail "Run Now did not move the screenshots into the Trash: $(ls "$home/Desktop")"
     step "the menu's \"Quit\" ends the app"
     open_menu
-    screenshot "$out/$e2e_name-menu-after-run.png"
     choose Quit
     quits Quit
+    echo "$e2e_name: all checks passed; screenshots in $out"
 }
 
 # A temporary HOME with a Desktop of screenshots and a zero-hour age limit, so that files made a

@@ -37,17 +37,6 @@ app_window() {
     done
     return 1
 }
-# from_tray: the app docked in the tray, and a click on its icon, whose centre and bottom are in icon.
-from_tray() {
-    start_app en C.UTF-8
-    local found
-    wait_for 15 eval 'found=$(app_window "WIDTH <= 64 && HEIGHT <= 64")' || fail "the tray icon did not dock in trayer"
-    read -r _ x y w h <<<"$found"
-    icon=($((x + w / 2)) $((y + h / 2)) $((y + h)))
-    sleep 1 # the tray's first paint and the app's start-up settle before the first click
-    xdotool mousemove "${icon[0]}" "${icon[1]}" click 1
-}
-
 trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
     --SetPartialStrut true --transparent false --tint 0x303030 >"$out/x11-e2e-trayer.log" 2>&1 &
 trayer_pid=$!
@@ -55,7 +44,12 @@ pids+=($trayer_pid)
 wait_for 10 xdotool search --onlyvisible --class trayer >/dev/null || fail "trayer did not start"
 
 step "English: a click on the icon opens the popup just under it, with the entry's window class"
-from_tray
+start_app en C.UTF-8
+wait_for 15 eval 'found=$(app_window "WIDTH <= 64 && HEIGHT <= 64")' || fail "the tray icon did not dock in trayer"
+read -r _ x y w h <<<"$found"
+icon=($((x + w / 2)) $((y + h / 2)) $((y + h))) # its centre, and its bottom
+sleep 1 # the tray's first paint and the app's start-up settle before the first click
+xdotool mousemove "${icon[0]}" "${icon[1]}" click 1
 wait_for 5 eval 'popup=$(app_window "WIDTH == 320")' || fail "a click on the icon did not open the panel"
 read -r id x y w h <<<"$popup"
 step "panel at $x,$y size ${w}x$h"
