@@ -36,8 +36,6 @@ if(WAYLAND_CLIENT_FOUND)
     add_executable(quillbrook_wayland_input ${input_sources})
     target_include_directories(quillbrook_wayland_input PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
     target_link_libraries(quillbrook_wayland_input PRIVATE PkgConfig::WAYLAND_CLIENT)
-    set_target_properties(quillbrook_wayland_input PROPERTIES
-        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     set(input_client $<TARGET_FILE:quillbrook_wayland_input>)
 endif()
 

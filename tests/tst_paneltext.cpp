@@ -82,7 +82,6 @@ private slots:
         QTest::addColumn<QString>("next");
         // clang-format off
         QTest::newRow("none recorded") << "en_US" << 0.0 << "Never" << "Never";
-        QTest::newRow("not a number") << "en_US" << qQNaN() << "Never" << "Never";
         QTest::newRow("beyond any date") << "en_US" << 1e300 << "Never" << "Never";
         QTest::newRow("today") << "en_US" << at("2026-12-06T15:04:59.999") << "Today, 3:04 PM"
                                << "Today, 3:04 PM";
@@ -90,8 +89,6 @@ private slots:
                                    << "Dec 5, 2026, 11:59 PM";
         QTest::newRow("tomorrow") << "en_US" << at("2026-12-07T00:00") << "Dec 7, 2026, 12:00 AM"
                                   << "Tomorrow, 12:00 AM";
-        QTest::newRow("a year ago") << "en_US" << at("2025-12-06T15:04") << "Dec 6, 2025, 3:04 PM"
-                                    << "Dec 6, 2025, 3:04 PM";
         QTest::newRow("no seconds in the C locale") << "C" << at("2026-12-04T15:04:30")
                                                     << "4 Dec 2026, 15:04" << "4 Dec 2026, 15:04";
         QTest::newRow("in German") << "de_DE" << at("2026-12-04T15:04") << "4. Dez. 2026, 15:04"

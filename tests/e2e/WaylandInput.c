@@ -3,9 +3,7 @@
  *                         prints READY and keeps it until the compositor goes away
  *   click X Y left|right  through KWin's fake input: a move, a rest (a press straight after a
  *                         move may reach the surface the pointer left), a press and a release
- *   key CODE              through KWin's fake input: a Linux key code (1 is Escape) pressed
- * KWin offers fake input only to a program a desktop entry names by exact path with
- * X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input. */
+ *   key CODE              through KWin's fake input: a Linux key code (1 is Escape) pressed */
 #include "fake-input-client.h"
 #include "virtual-pointer-v1-client.h"
 

@@ -19,7 +19,7 @@ export KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 WAYLAND_DISPLAY=kde-e2e
 printf '[KDE]\nAnimationDurationFactor=0\n' >"$XDG_CONFIG_HOME/kdeglobals"
 # Screenshots through KWin's older call, which says where it saved them, aloud unless told not to.
 printf '[Event/notification]\nAction=\n' >"$XDG_CONFIG_HOME/plasma_workspace.notifyrc"
-# KWin offers its fake input only to a program an entry names by exact path.
+# KWin offers its fake input only to a program a desktop entry names by exact path.
 mkdir -p "$XDG_DATA_HOME/applications"
 printf '[Desktop Entry]\nType=Application\nName=Input\nExec=%s\nNoDisplay=true\n%s\n' "$fake_input" \
     X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input >"$XDG_DATA_HOME/applications/e2e-input.desktop"

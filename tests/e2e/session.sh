@@ -49,7 +49,6 @@ user_session() {
     [ -n "${QUILLBROOK_E2E_USER_SESSION:-}" ] && return 0
     local as_user=()
     if [ "$(id -u)" -eq 0 ]; then
-        command -v setpriv >/dev/null || skip "running as root and setpriv is not installed"
         as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
         chown -R nobody "$out"
     fi
