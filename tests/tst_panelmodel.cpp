@@ -8,7 +8,6 @@
 #include "app/PopupToggle.h"
 #include "app/TrayMenu.h"
 #include "cleanup/RunJournal.h"
-#include "cleanup/ScreenshotCleanup.h"
 #include "panel/ContentView.h"
 #include "panel/PanelModel.h"
 #include "panel/PanelStyle.h"

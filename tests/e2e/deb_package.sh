@@ -15,9 +15,7 @@ prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$out/deb-package-cpack.log" 2>&1 ||
     fail "cpack -G DEB failed"
-debs=("$work"/out/quillbrook_*.deb)
-[ -f "${debs[0]}" ] || fail "cpack made no quillbrook_*.deb"
-deb=${debs[0]}
+deb=$(compgen -G "$work/out/quillbrook_*.deb") || fail "cpack made no quillbrook_*.deb"
 step "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
