@@ -575,7 +575,7 @@ private slots:
             QVERIFY(run.waitForFinished(60000));
         }
         const bool found = folder == QStringLiteral("/Desktop");
-        QTRY_VERIFY(enabled->isChecked() && putBack->isEnabled() == found);
+        QTRY_VERIFY_WITH_TIMEOUT(enabled->isChecked() && putBack->isEnabled() == found, 1000);
         QCOMPARE(verbs().size(), fromMenu ? 1 : 0);
         m->view->show();
         QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("trashedValue")->text(), countPhrase(found ? 1 : 0),
