@@ -7,13 +7,14 @@
 #include "cleanup/Clock.h"
 #include "cleanup/TrashInfo.h"
 #include "platform/Log.h"
+#include "platform/UniqueFd.h"
 #include "settings/AgeUnit.h"
 #include "settings/Frequency.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QProcessEnvironment>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -37,23 +38,33 @@ template <> inline char *toString(const AgeUnit &value)
 }
 } // namespace QTest
 
-// Removes a tree by raw bytes, relative to open folders: Qt cannot remove names that are not
-// valid UTF-8, and a path past PATH_MAX cannot be named whole.
-inline void removeTreeAt(int parentFd, const char *name)
+// The names in the open folder @p fd, sorted, without "." and "..".
+inline QList<QByteArray> namesAt(int fd)
 {
-    const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    QList<QByteArray> names;
     if (DIR *dir = fd >= 0 ? fdopendir(dup(fd)) : nullptr) {
-        QList<QByteArray> names;
         while (const dirent *entry = readdir(dir))
             if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
                 names.append(entry->d_name);
         closedir(dir);
-        for (const QByteArray &child : names)
-            if (unlinkat(fd, child.constData(), 0) != 0)
-                removeTreeAt(fd, child.constData());
     }
-    if (fd >= 0)
-        close(fd);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline QList<QByteArray> namesIn(const QByteArray &folder)
+{
+    return namesAt(UniqueFd(open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)).get());
+}
+
+// Removes a tree by raw bytes, relative to open folders: Qt cannot remove names that are not
+// valid UTF-8, and a path past PATH_MAX cannot be named whole.
+inline void removeTreeAt(int parentFd, const char *name)
+{
+    const UniqueFd fd(openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    for (const QByteArray &child : namesAt(fd.get()))
+        if (unlinkat(fd.get(), child.constData(), 0) != 0)
+            removeTreeAt(fd.get(), child.constData());
     unlinkat(parentFd, name, AT_REMOVEDIR);
 }
 
@@ -89,19 +100,6 @@ inline bool exists(const QByteArray &path)
 {
     struct stat st = {};
     return lstat(path.constData(), &st) == 0;
-}
-
-inline QList<QByteArray> namesIn(const QByteArray &folder)
-{
-    QList<QByteArray> names;
-    if (DIR *dir = opendir(folder.constData())) {
-        while (const dirent *entry = readdir(dir))
-            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
-                names.append(entry->d_name);
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Sets the modification time of the entry itself (a link is not followed).
@@ -224,6 +222,26 @@ private:
     QString m_path;
     QString m_log;
 };
+
+// How a program we ran ended (exitCode -1: not by itself) and what it wrote.
+struct ProgramRun
+{
+    int exitCode = -1;
+    QString out, err;
+};
+
+inline ProgramRun
+runProgram(const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
 
 // Original path (as the info file records it) -> name in files/, for each complete entry of
 // @p trash: an info file with the group, a Path and a well-formed DeletionDate, and its entry.
