@@ -56,41 +56,24 @@ private slots:
             QTest::newRow(name) << QString(key) << stored << expected;
         };
         // Everything not strictly of the key's type reads as the default.
-        row("true is on", "enabled", "true", "true");
         row("1 is no boolean", "enabled", "1", "false");
         row("TRUE in capitals is no boolean", "enabled", "TRUE", "false");
-        row("false is off", "launchAtLogin", "false", "false");
         row("0 is no boolean", "launchAtLogin", "0", "true");
-        row("Weekly is a frequency", "frequency", "Weekly", "Weekly");
         row("Hourly is a frequency", "frequency", "Hourly", "Hourly");
         row("a frequency in lower case is none", "frequency", "weekly", "Daily");
-        row("a frequency with a blank is none", "frequency", "\"Hourly \"", "Daily");
-        row("Hours is a unit", "ageUnit", "Hours", "Hours");
         row("Weeks is a unit", "ageUnit", "Weeks", "Weeks");
-        row("a unit in lower case is none", "ageUnit", "hours", "Days");
         row("a unit as bytes is none", "ageUnit", "@ByteArray(Hours)", "Days");
         row("a list is no integer", "hourOfDay", "1,2", "3");
-        row("an exponent is no integer", "hourOfDay", "1e3", "3");
         row("trailing letters are no integer", "hourOfDay", "12abc", "3");
-        row("the largest integer", "hourOfDay", "9223372036854775807", "9223372036854775807");
         row("the smallest integer", "ageValue", "-9223372036854775808", "-9223372036854775808");
         row("an integer below the smallest", "ageValue", "-9223372036854775809", "1");
         row("a plus sign is no integer", "lastRunFailedCount", "+5", "0");
         row("an integer beyond 32 bits", "lastRunCount", "4294967297", "4294967297");
-        row("hexadecimal is no integer", "lastRunCount", "0x10", "0");
-        row("a serialised variant is no integer", "lastRunCount",
-            "@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\0)", "0");
-        row("a date with fractions", "lastRunDate", "1733500000.123456", "1733500000.123456");
         row("a date with an exponent", "lastRunDate", "1.7e+09", "1700000000");
-        row("the smallest subnormal", "lastRunDate", "5e-324", "4.9406564584124654e-324");
         row("a date beyond a double", "lastRunDate", "1e400", "0");
         row("a hexadecimal date", "lastRunDate", "0x1p3", "0");
         row("not a number", "lastRunDate", "nan", "nan");
-        row("minus infinity", "lastRunDate", "-inf", "-inf");
-        row("a folder", "sourceFolder", "/srv/shots", "/srv/shots");
         row("a folder with an unquoted comma is a list", "sourceFolder", "/srv/a, b", QString());
-        row("a quoted folder with a comma", "sourceFolder", "\"/srv/a, b\"", "/srv/a, b");
-        row("a rectangle is no folder", "sourceFolder", "@Rect(1 2 3 4)", QString());
     }
     void storedValuesParseStrictly()
     {
