@@ -27,17 +27,11 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Every key, through values() and through its own accessor.
 void readEverything(const AppSettings &settings)
 {
-    (void)settings.enabled();
-    (void)settings.frequency();
-    (void)settings.hourOfDay();
-    (void)settings.ageValue();
-    (void)settings.ageUnit();
-    (void)settings.lastRunDate();
-    (void)settings.lastRunCount();
-    (void)settings.lastRunFailedCount();
-    (void)settings.launchAtLogin();
+#define QB_READ(name, Name, Type, fallback) (void)settings.name();
+    QUILLBROOK_SETTINGS(QB_READ)
     check(!settings.sourceFolder().isNull());
     check(settings.values().sourceFolder == settings.sourceFolder());
 }
