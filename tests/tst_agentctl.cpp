@@ -388,12 +388,9 @@ private slots:
         using Named = std::initializer_list<std::pair<const char *, QByteArray>>;
         // clang-format off
         for (const auto &[name, body] : Named{
-                 {"two roots", "<dict/><dict/>"}, {"an unclosed dictionary", "<dict>"},
-                 {"a real", "<real>1</real>"}, {"a date", "<date>2024-01-01</date>"},
-                 {"data", "<data>AA</data>"}, {"an unknown element", "<foo/>"},
+                 {"a real", "<real>1</real>"}, {"an unknown element", "<foo/>"},
                  {"an attribute", "<string id=\"1\">a</string>"},
-                 {"an element in a string", "<string>a<b/></string>"},
-                 {"text in an array", "<array>x</array>"}, {"text in true", "<true>yes</true>"},
+                 {"text in true", "<true>yes</true>"},
                  {"a value without its key", "<dict><string>a</string></dict>"},
                  {"a key without its value", "<dict><key>a</key></dict>"},
                  {"a key twice", "<dict><key>a</key><true/><key>a</key><true/></dict>"},
@@ -406,8 +403,7 @@ private slots:
                  {"control characters", "<dict>\x7f\x01</dict>"}})
             refused(name, head + body + "</plist>", "line ");
         for (const auto &[name, document] : Named{
-                 {"an empty file", QByteArray()}, {"not XML", "Label = x"},
-                 {"no plist element", "<dict/>"}, {"an unclosed plist", head + "<dict/>"},
+                 {"an empty file", QByteArray()}, {"an unclosed plist", head + "<dict/>"},
                  {"version 2.0", "<plist version=\"2.0\"><dict/></plist>"},
                  {"more after the plist", head + "<dict/></plist><dict/>"},
                  {"entities that expand", "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a "
@@ -533,7 +529,6 @@ private slots:
         row("--headless after the end of options", {"--", "--headless"}, Headless);
         row("--headless with --preview", {"--preview", "--headless"}, UsageError);
         row("--headless with --put-back", {"--headless", "--put-back"}, UsageError);
-        row("nothing", {}, Interactive);
         row("the login entry's option", {"--autostart"}, Interactive);
         row("Qt's own options", {"-platform", "xcb", "--style=Fusion", "-reverse"}, Interactive);
         row("--headless with a capital", {"--Headless"}, UsageError);
@@ -541,7 +536,6 @@ private slots:
         row("--headless with one hyphen", {"-headless"}, UsageError);
         row("help with one hyphen", {"-help"}, UsageError);
         row("--preview with --put-back", {"--preview", "--put-back"}, UsageError);
-        row("--help", {"--help"}, Help);
         row("--version at login", {"--autostart", "--version"}, Version);
         row("--put-back", {"--put-back"}, PutBack);
     }

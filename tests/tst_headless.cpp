@@ -87,9 +87,6 @@ private slots:
         QTest::newRow("the folder cannot be listed")
             << "--headless" << QByteArray("no folder") << 1
             << "Cannot list the source folder %1/Desktop: No such file or directory";
-        QTest::newRow("a run while another is under way")
-            << "--headless" << QByteArray("lock held") << 0
-            << "Skipped: another cleanup is running";
         QTest::newRow("a put back while another is under way")
             << "--put-back" << QByteArray("lock held") << 1 << "Another cleanup is running";
     }
