@@ -266,32 +266,26 @@ inline QHash<QByteArray, QByteArray> trashedEntries(const QByteArray &trash)
     QVERIFY2(trashedEntries(trash).contains(original), (original).constData())
 
 // A small tmpfs of the test's own at @p at, unmounted again when dropped. Mounting needs
-// privileges; where it fails, skip with skipReason().
+// privileges: where it fails, error() says why (empty when mounted).
 class Tmpfs
 {
 public:
     Tmpfs(const QByteArray &at, const QByteArray &options) : m_at(at)
     {
         mkdir(at.constData(), 0755);
-        m_mounted = mount("tmpfs", at.constData(), "tmpfs", 0, options.constData()) == 0;
-        m_error = m_mounted ? QByteArray() : QByteArray(strerror(errno));
+        if (mount("tmpfs", at.constData(), "tmpfs", 0, options.constData()) != 0)
+            m_error = "cannot mount a tmpfs here: " + QByteArray(strerror(errno));
     }
     ~Tmpfs()
     {
-        if (m_mounted)
+        if (m_error.isEmpty())
             umount2(m_at.constData(), MNT_DETACH);
     }
     Tmpfs(const Tmpfs &) = delete;
     Tmpfs &operator=(const Tmpfs &) = delete;
-    bool isMounted() const { return m_mounted; }
-    QByteArray skipReason() const { return "cannot mount a tmpfs here: " + m_error; }
-    bool makeReadOnly()
-    {
-        return mount(nullptr, m_at.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
+    QByteArray error() const { return m_error; }
 
 private:
     QByteArray m_at;
-    bool m_mounted = false;
     QByteArray m_error;
 };
