@@ -46,52 +46,6 @@ private slots:
     }
     void cleanup() { m_home.reset(); }
 
-    void storedValuesParseStrictly_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QString>("expected"); // null: the default source folder
-        const auto row = [](const char *name, const char *key, const QByteArray &stored,
-                            const QString &expected) {
-            QTest::newRow(name) << QString(key) << stored << expected;
-        };
-        // Everything not strictly of the key's type reads as the default.
-        row("1 is no boolean", "enabled", "1", "false");
-        row("TRUE in capitals is no boolean", "enabled", "TRUE", "false");
-        row("0 is no boolean", "launchAtLogin", "0", "true");
-        row("Hourly is a frequency", "frequency", "Hourly", "Hourly");
-        row("a frequency in lower case is none", "frequency", "weekly", "Daily");
-        row("Weeks is a unit", "ageUnit", "Weeks", "Weeks");
-        row("a unit as bytes is none", "ageUnit", "@ByteArray(Hours)", "Days");
-        row("a list is no integer", "hourOfDay", "1,2", "3");
-        row("trailing letters are no integer", "hourOfDay", "12abc", "3");
-        row("the smallest integer", "ageValue", "-9223372036854775808", "-9223372036854775808");
-        row("an integer below the smallest", "ageValue", "-9223372036854775809", "1");
-        row("a plus sign is no integer", "lastRunFailedCount", "+5", "0");
-        row("an integer beyond 32 bits", "lastRunCount", "4294967297", "4294967297");
-        row("a date with an exponent", "lastRunDate", "1.7e+09", "1700000000");
-        row("a date beyond a double", "lastRunDate", "1e400", "0");
-        row("a hexadecimal date", "lastRunDate", "0x1p3", "0");
-        row("not a number", "lastRunDate", "nan", "nan");
-        row("a folder with an unquoted comma is a list", "sourceFolder", "/srv/a, b", QString());
-    }
-    void storedValuesParseStrictly()
-    {
-        QFETCH(QString, key);
-        QFETCH(QByteArray, stored);
-        QFETCH(QString, expected);
-        const QByteArray content = "[General]\n" + key.toLatin1() + '=' + stored + '\n';
-        QVERIFY(writeRaw(QFile::encodeName(path()), content));
-        const QVariant before = QSettings(path(), QSettings::IniFormat).value(key);
-        AppSettings settings(path(), m_home->home());
-        QCOMPARE(texts(settings.values())[key],
-                 expected.isNull() ? m_home->home() + "/Desktop" : expected);
-        QCOMPARE(readRaw(QFile::encodeName(path())), content); // reading never writes
-        // Writing another key leaves the value as it was.
-        key == "enabled" ? settings.setLastRunCount(9) : settings.setEnabled(true);
-        QCOMPARE(QSettings(path(), QSettings::IniFormat).value(key), before);
-    }
-
     // Every key set; read back from the bytes on disk, each holds exactly its value. The run
     // record's four keys change with one save.
     void writesReadBack()
@@ -128,31 +82,65 @@ private slots:
         }
     }
 
+    // A file of any content: reading never crashes or writes, a value not strictly of its key's
+    // type reads as the default, and writing another key leaves the value as it was. Lines
+    // QSettings cannot parse, which the next write drops, are kept once per version of the file.
     void fileOfAnyContent_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("kept"); // 1: kept as .unreadable, 0: not, -1: either
-        QTest::newRow("unbalanced quote") << QByteArray("[General]\n\"odd=7\nhourOfDay=5\n") << 1;
-        QTest::newRow("clean") << QByteArray("[General]\nhourOfDay=5\n") << 0;
-        QTest::newRow("binary")
-            << readRaw(QCoreApplication::applicationFilePath().toUtf8())->left(8192) << -1;
-        QTest::newRow("NUL") << QByteArray("[General]\nenabled=tr\0ue\n", 24) << -1;
-        QTest::newRow("bad UTF-8") << QByteArray("[General]\nsourceFolder=/\xff\xc3(\n") << -1;
+        QTest::addColumn<QString>("key");      // empty: no key to read back
+        QTest::addColumn<QString>("expected"); // null: the default source folder
+        QTest::addColumn<int>("kept");         // 1: kept as .unreadable, 0: not, -1: either
+        const auto row = [](const char *name, const char *key, const QByteArray &stored,
+                            const QString &expected) {
+            QTest::newRow(name) << "[General]\n" + QByteArray(key) + '=' + stored + '\n'
+                                << QString(key) << expected << 0;
+        };
+        const auto file = [](const char *name, const QByteArray &content, int kept) {
+            QTest::newRow(name) << content << QString() << QString() << kept;
+        };
+        row("1 is no boolean", "enabled", "1", "false");
+        row("TRUE in capitals is no boolean", "enabled", "TRUE", "false");
+        row("0 is no boolean", "launchAtLogin", "0", "true");
+        row("Hourly is a frequency", "frequency", "Hourly", "Hourly");
+        row("a frequency in lower case is none", "frequency", "weekly", "Daily");
+        row("Weeks is a unit", "ageUnit", "Weeks", "Weeks");
+        row("a unit as bytes is none", "ageUnit", "@ByteArray(Hours)", "Days");
+        row("a list is no integer", "hourOfDay", "1,2", "3");
+        row("trailing letters are no integer", "hourOfDay", "12abc", "3");
+        row("the smallest integer", "ageValue", "-9223372036854775808", "-9223372036854775808");
+        row("an integer below the smallest", "ageValue", "-9223372036854775809", "1");
+        row("a plus sign is no integer", "lastRunFailedCount", "+5", "0");
+        row("an integer beyond 32 bits", "lastRunCount", "4294967297", "4294967297");
+        row("a date with an exponent", "lastRunDate", "1.7e+09", "1700000000");
+        row("a date beyond a double", "lastRunDate", "1e400", "0");
+        row("a hexadecimal date", "lastRunDate", "0x1p3", "0");
+        row("not a number", "lastRunDate", "nan", "nan");
+        row("a folder with an unquoted comma is a list", "sourceFolder", "/srv/a, b", QString());
+        file("unbalanced quote", "[General]\n\"odd=7\nhourOfDay=5\n", 1);
+        file("binary", readRaw(QCoreApplication::applicationFilePath().toUtf8())->left(8192), -1);
+        file("NUL", QByteArray("[General]\nenabled=tr\0ue\n", 24), -1);
+        file("bad UTF-8", "[General]\nsourceFolder=/\xff\xc3(\n", -1);
     }
-    // Reading anything never crashes or writes; lines QSettings cannot parse, which the next
-    // write drops, are kept once per version of the file.
     void fileOfAnyContent()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
         QFETCH(int, kept);
         const QByteArray file = QFile::encodeName(path()), copy = file + ".unreadable";
         QVERIFY(writeRaw(file, content));
+        const QVariant before = QSettings(path(), QSettings::IniFormat).value(key);
         LogCapture log;
         AppSettings settings(path(), m_home->home());
-        texts(settings);
+        const QMap<QString, QString> read = texts(settings);
+        QCOMPARE(texts(settings.values()), read);
+        if (!key.isEmpty())
+            QCOMPARE(read[key], expected.isNull() ? m_home->home() + "/Desktop" : expected);
         QCOMPARE(readRaw(file), content);
-        settings.setAgeValue(7);
-        QCOMPARE(other().ageValue(), 7);
+        key == "ageValue" ? settings.setEnabled(true) : settings.setAgeValue(7);
+        QVERIFY(key == "ageValue" || other().ageValue() == 7);
+        QCOMPARE(QSettings(path(), QSettings::IniFormat).value(key), before);
         QVERIFY(kept < 0 || exists(copy) == bool(kept));
         QCOMPARE(log.lines.join(""),
                  exists(copy) ? "Settings file " + path() +
