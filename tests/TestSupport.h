@@ -102,6 +102,13 @@ inline bool exists(const QByteArray &path)
     return lstat(path.constData(), &st) == 0;
 }
 
+// The entry's own type and mode bits (a link is not followed), 0 when there is none.
+inline mode_t modeOf(const QByteArray &path)
+{
+    struct stat st = {};
+    return lstat(path.constData(), &st) == 0 ? st.st_mode : 0;
+}
+
 // Sets the modification time of the entry itself (a link is not followed).
 inline bool setModified(const QByteArray &path, double seconds)
 {

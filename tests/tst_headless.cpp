@@ -134,11 +134,9 @@ private slots:
                 QVERIFY(writeRaw(shot, shot) && setModified(shot, 1e9 + round)); // not kept
             QVERIFY(!putBack || run({"--headless"}) == 0);
             QProcess killed;
-            killed.setProcessEnvironment(m_home->processEnvironment());
             QElapsedTimer timer;
             timer.start();
-            killed.start(TestHome::quillbrookExecutable(), {option});
-            QVERIFY(killed.waitForStarted());
+            QVERIFY(start(killed, option));
             const pid_t pid = pid_t(killed.processId());
             if (round > 0 && signal == SIGKILL) { // at any moment; round 0 measures a whole one
                 QThread::usleep(quint64(random.bounded(fullRun + 1)));
@@ -188,13 +186,11 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<QByteArray>("said");
         const QByteArray skipped("Skipped: another cleanup is running");
-        QTest::newRow("a run during a run") << "--headless"
-                                            << "--headless" << skipped;
-        QTest::newRow("a run during a put back") << "--put-back"
-                                                 << "--headless" << skipped;
+        const QString headless = "--headless", putBack = "--put-back";
+        QTest::newRow("a run during a run") << headless << headless << skipped;
+        QTest::newRow("a run during a put back") << putBack << headless << skipped;
         QTest::newRow("a put back during a run")
-            << "--headless"
-            << "--put-back" << QByteArray("Put back 300 of 300");
+            << headless << putBack << QByteArray("Put back 300 of 300");
     }
     void secondRunWhileOneIsUnderWay()
     {
@@ -208,16 +204,11 @@ private slots:
                 shots.emplace_back(m_desktop + "/Screenshot " + QByteArray::number(i) + ".png")));
         QVERIFY(first == "--headless" || run({"--headless"}) == 0);
         QProcess one, two;
-        for (QProcess *process : {&one, &two}) {
-            process->setProcessEnvironment(m_home->processEnvironment());
-            process->setProcessChannelMode(QProcess::MergedChannels);
-        }
-        one.start(TestHome::quillbrookExecutable(), {first});
-        QVERIFY(one.waitForStarted());
+        QVERIFY(start(one, first));
         while (!holdsLock(one.processId()) && one.state() == QProcess::Running)
             QThread::usleep(200);
         QVERIFY(::kill(pid_t(one.processId()), SIGSTOP) == 0 && holdsLock(one.processId()));
-        two.start(TestHome::quillbrookExecutable(), {second});
+        QVERIFY(start(two, second));
         QCOMPARE(two.waitForFinished(1000), second == "--headless"); // put back waits
         QVERIFY(::kill(pid_t(one.processId()), SIGCONT) == 0);
         QVERIFY(one.waitForFinished(60000));
@@ -236,6 +227,15 @@ private:
     static bool holdsLock(qint64 pid)
     {
         return readRaw("/proc/locks").value_or("").contains(" " + QByteArray::number(pid) + " ");
+    }
+
+    // Starts ours in this HOME, its output and errors merged.
+    bool start(QProcess &process, const QString &option)
+    {
+        process.setProcessEnvironment(m_home->processEnvironment());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(TestHome::quillbrookExecutable(), {option});
+        return process.waitForStarted();
     }
 
     // Runs ours to its end: its exit code, -1 when it did not end by itself; what it wrote.

@@ -60,11 +60,9 @@ private slots:
                 return;
             if (QStandardPaths::findExecutable(reader.first()).isEmpty())
                 QSKIP("desktop-file-validate and gio (desktop-file-utils, libglib2.0-bin) needed");
-            QProcess process;
-            process.start(reader.first(), reader.mid(1) << Autostart::entryPath());
-            QVERIFY(process.waitForFinished());
-            const QByteArray output = process.readAll() + process.readAllStandardError();
-            QVERIFY2(process.exitCode() == 0 && output.isEmpty(), output.constData());
+            const ProgramRun ran =
+                runProgram(reader.first(), reader.mid(1) << Autostart::entryPath());
+            QVERIFY2(ran.exitCode == 0 && (ran.out + ran.err).isEmpty(), qPrintable(ran.err));
         }
         QTRY_COMPARE(readRaw(out).value_or(""), QFile::encodeName(program) + "|--autostart|");
     }
@@ -111,10 +109,8 @@ private slots:
             QVERIFY(readRaw(entry()).value().contains(
                 QFile::encodeName(QCoreApplication::applicationFilePath()) + " --autostart\n"));
             // Private: the folder it made and the entry.
-            struct stat folderInfo = {}, entryInfo = {};
-            QVERIFY(::stat(autostart, &folderInfo) == 0 && ::stat(entry(), &entryInfo) == 0);
-            QCOMPARE(folderInfo.st_mode & 07777, 0700u);
-            QCOMPARE(entryInfo.st_mode & 07777, 0600u);
+            QCOMPARE(modeOf(autostart) & 07777, 0700u);
+            QCOMPARE(modeOf(entry()) & 07777, 0600u);
         }
     }
 

@@ -18,12 +18,6 @@ double realNow()
     return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
 }
 
-mode_t modeOf(const QByteArray &path)
-{
-    struct stat st = {};
-    return lstat(path.constData(), &st) == 0 ? st.st_mode : 0;
-}
-
 const QByteArray Uid = QByteArray::number(qulonglong(getuid()));
 
 } // namespace

@@ -53,10 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString sub = folder->path() + QStringLiteral("/%1").arg(++counter);
     QDir().mkpath(sub);
     const QString path = sub + QStringLiteral("/quillbrook.conf");
-    {
-        QFile file(path);
-        check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
+    QFile file(path);
+    check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush());
     {
         AppSettings settings(path, folder->path());
         readEverything(settings);
