@@ -1,15 +1,12 @@
 #pragma once
 
 // What many tests need: a temporary HOME, a fixed clock, log capture, a fake program that
-// records its arguments, raw-byte file helpers and one check that an entry sits in a Trash with
-// a complete info file. No test touches the real home, Trash, autostart folder or scheduler.
+// records its arguments, raw-byte file helpers and the complete entries of a Trash. No test
+// touches the real home, Trash, autostart folder or scheduler.
 
 #include "cleanup/Clock.h"
 #include "cleanup/TrashInfo.h"
 #include "platform/Log.h"
-#include "platform/UniqueFd.h"
-#include "settings/AgeUnit.h"
-#include "settings/Frequency.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,27 +19,16 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <optional>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace QTest {
-template <> inline char *toString(const Frequency &value)
-{
-    return qstrdup(rawValue(value).toUtf8().constData());
-}
-template <> inline char *toString(const AgeUnit &value)
-{
-    return qstrdup(rawValue(value).toUtf8().constData());
-}
-} // namespace QTest
-
-// The names in the open folder @p fd, sorted, without "." and "..".
-inline QList<QByteArray> namesAt(int fd)
+// The names in @p folder, sorted, without "." and "..", read as raw bytes.
+inline QList<QByteArray> namesIn(const QByteArray &folder)
 {
     QList<QByteArray> names;
-    if (DIR *dir = fd >= 0 ? fdopendir(dup(fd)) : nullptr) {
+    if (DIR *dir = opendir(folder.constData())) {
         while (const dirent *entry = readdir(dir))
             if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
                 names.append(entry->d_name);
@@ -52,20 +38,13 @@ inline QList<QByteArray> namesAt(int fd)
     return names;
 }
 
-inline QList<QByteArray> namesIn(const QByteArray &folder)
+// Removes a tree by raw bytes, never through a link: Qt cannot remove names that are not UTF-8.
+inline void removeTree(const QByteArray &path)
 {
-    return namesAt(UniqueFd(open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)).get());
-}
-
-// Removes a tree by raw bytes, relative to open folders: Qt cannot remove names that are not
-// valid UTF-8, and a path past PATH_MAX cannot be named whole.
-inline void removeTreeAt(int parentFd, const char *name)
-{
-    const UniqueFd fd(openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    for (const QByteArray &child : namesAt(fd.get()))
-        if (unlinkat(fd.get(), child.constData(), 0) != 0)
-            removeTreeAt(fd.get(), child.constData());
-    unlinkat(parentFd, name, AT_REMOVEDIR);
+    nftw(
+        path.constData(),
+        [](const char *name, const struct stat *, int, FTW *) { return remove(name); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 inline bool writeRaw(const QByteArray &path, const QByteArray &content = {})
@@ -96,17 +75,16 @@ inline bool recordsBirthTime(const QByteArray &path)
            (st.stx_mask & STATX_BTIME);
 }
 
-inline bool exists(const QByteArray &path)
-{
-    struct stat st = {};
-    return lstat(path.constData(), &st) == 0;
-}
-
 // The entry's own type and mode bits (a link is not followed), 0 when there is none.
 inline mode_t modeOf(const QByteArray &path)
 {
     struct stat st = {};
     return lstat(path.constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+inline bool exists(const QByteArray &path)
+{
+    return modeOf(path) != 0;
 }
 
 // Sets the modification time of the entry itself (a link is not followed).
@@ -134,7 +112,7 @@ public:
     }
     ~TestHome()
     {
-        removeTreeAt(AT_FDCWD, QFile::encodeName(m_dir.path()).constData());
+        removeTree(QFile::encodeName(m_dir.path()));
         for (int i = 0; i < m_saved.size(); ++i)
             qputenv(Variables[i], m_saved[i]);
     }
@@ -267,32 +245,3 @@ inline QHash<QByteArray, QByteArray> trashedEntries(const QByteArray &trash)
     }
     return entries;
 }
-
-// The entry that was at @p original is in @p trash with a complete info file.
-#define QB_VERIFY_TRASHED(trash, original)                                                         \
-    QVERIFY2(trashedEntries(trash).contains(original), (original).constData())
-
-// A small tmpfs of the test's own at @p at, unmounted again when dropped. Mounting needs
-// privileges: where it fails, error() says why (empty when mounted).
-class Tmpfs
-{
-public:
-    Tmpfs(const QByteArray &at, const QByteArray &options) : m_at(at)
-    {
-        mkdir(at.constData(), 0755);
-        if (mount("tmpfs", at.constData(), "tmpfs", 0, options.constData()) != 0)
-            m_error = "cannot mount a tmpfs here: " + QByteArray(strerror(errno));
-    }
-    ~Tmpfs()
-    {
-        if (m_error.isEmpty())
-            umount2(m_at.constData(), MNT_DETACH);
-    }
-    Tmpfs(const Tmpfs &) = delete;
-    Tmpfs &operator=(const Tmpfs &) = delete;
-    QByteArray error() const { return m_error; }
-
-private:
-    QByteArray m_at;
-    QByteArray m_error;
-};

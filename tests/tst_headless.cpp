@@ -84,7 +84,7 @@ private slots:
         if (status != 0)
             return;
         QCOMPARE(m_settings->lastRunCount(), qint64(1));
-        QB_VERIFY_TRASHED(m_trash, QFile::encodeName(shot));
+        QVERIFY(trashedEntries(m_trash).contains(QFile::encodeName(shot)));
         const QString trashList = QStandardPaths::findExecutable("trash-list");
         if (trashList.isEmpty())
             QSKIP("trash-list (Debian package trash-cli) is not installed");
@@ -100,8 +100,8 @@ private slots:
     // A run or put back ended by a signal at a random moment, then put back: every entry is back
     // where it was, none lost or doubled, and no info file or temporary file is left. SIGTERM,
     // SIGINT or SIGHUP (sent as the first entry moves, so that its handler is in place) ends it
-    // normally after its current entry. QB_KILL_ROUNDS and QB_KILL_ENTRIES make it larger (3 of 200
-    // each).
+    // normally after its current entry. QUILLBROOK_KILL_ROUNDS and QUILLBROOK_KILL_ENTRIES make it
+    // larger (3 of 200 each).
     void killedRunsLoseNothing_data()
     {
         QTest::addColumn<QString>("option");
@@ -118,10 +118,8 @@ private slots:
         QFETCH(QString, option);
         QFETCH(int, signal);
         const bool putBack = option == "--put-back";
-        const int rounds = 1 + (qEnvironmentVariableIsSet("QB_KILL_ROUNDS")
-                                    ? qEnvironmentVariableIntValue("QB_KILL_ROUNDS")
-                                    : 3);
-        const int count = qMax(200, qEnvironmentVariableIntValue("QB_KILL_ENTRIES"));
+        const int rounds = 1 + qMax(3, qEnvironmentVariableIntValue("QUILLBROOK_KILL_ROUNDS"));
+        const int count = qMax(200, qEnvironmentVariableIntValue("QUILLBROOK_KILL_ENTRIES"));
         m_settings->setAgeValue(-1); // everything is old
         QList<QByteArray> shots;
         for (int i = 0; i < count; ++i)

@@ -1,7 +1,7 @@
 // The property-list reader on arbitrary bytes: never a crash or a hang, a reason with every
 // refusal, and whatever it accepts survives a trip through the writer unchanged.
-#include "agentctl/PlistReader.h"
 #include "agent/PlistWriter.h"
+#include "agentctl/PlistReader.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,6 @@
 // crashing, reading never changes the file, and a value written afterwards reads back.
 #include "settings/AppSettings.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,19 +11,10 @@
 
 namespace {
 
-QTemporaryDir *folder = nullptr;
-quint64 counter = 0;
-
 void check(bool ok)
 {
     if (!ok)
         std::abort();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Every key, through values() and through its own accessor.
@@ -38,35 +28,30 @@ void readEverything(const AppSettings &settings)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    folder = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/fuzz_settings-XXXXXX"));
-    qputenv("HOME", QFile::encodeName(folder->path()));
-    std::atexit([] { delete folder; });
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/fuzz_settings-XXXXXX"));
+    static const bool isolated = qputenv("HOME", QFile::encodeName(folder.path()));
+    static quint64 counter = 0;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     // A new file each time: QSettings caches parsed files by name, size and time stamp.
-    const QString sub = folder->path() + QStringLiteral("/%1").arg(++counter);
-    QDir().mkpath(sub);
+    const QString sub = folder.path() + QStringLiteral("/%1").arg(++counter);
     const QString path = sub + QStringLiteral("/quillbrook.conf");
     QFile file(path);
-    check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush());
+    check(isolated && QDir().mkpath(sub) && file.open(QIODevice::WriteOnly) &&
+          file.write(bytes) == bytes.size() && file.flush());
     {
-        AppSettings settings(path, folder->path());
+        AppSettings settings(path, folder.path());
         readEverything(settings);
-        check(fileBytes(path) == bytes);
+        QFile after(path);
+        check(after.open(QIODevice::ReadOnly) && after.readAll() == bytes);
 
         settings.setHourOfDay(qint64(size) - 7);
         settings.setLastRunDate(double(size) / 3);
         settings.setFrequency(Frequency::Weekly);
-        AppSettings fresh(path, folder->path());
-        check(fresh.hourOfDay() == qint64(size) - 7);
-        check(fresh.lastRunDate() == double(size) / 3);
-        check(fresh.frequency() == Frequency::Weekly);
+        AppSettings fresh(path, folder.path());
+        check(fresh.hourOfDay() == qint64(size) - 7 && fresh.lastRunDate() == double(size) / 3 &&
+              fresh.frequency() == Frequency::Weekly);
         readEverything(fresh);
     }
     QDir(sub).removeRecursively();

@@ -1,7 +1,9 @@
-// The trash's text functions on arbitrary bytes: encoding a path and decoding it gives the same
-// bytes back, the encoded form holds nothing a .trashinfo line cannot carry, a .trashinfo
+// Names and paths on arbitrary bytes. The name rule never crashes, gives the same answer wherever
+// the entry lies and is blind to the case of ASCII letters. Encoding a path and decoding it gives
+// the same bytes back, the encoded form holds nothing a .trashinfo line cannot carry, a .trashinfo
 // document yields the path it was made from, and entry names in the trash stay within the limit
 // and differ for different clash counters.
+#include "cleanup/ScreenshotCleanup.h"
 #include "cleanup/TrashInfo.h"
 
 #include <QRegularExpression>
@@ -18,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace TrashInfo;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    // QByteArray changes the case of ASCII letters only.
+    const bool verdict = isScreenshotName(bytes);
+    check(bytes.contains('/') || (isScreenshotName("/home/someone/Desktop/" + bytes) == verdict &&
+                                  isScreenshotName(bytes.toUpper()) == verdict &&
+                                  isScreenshotName(bytes.toLower()) == verdict));
 
     static const QRegularExpression lineSafe(QStringLiteral("^([A-Za-z0-9._~/-]|%[0-9A-F]{2})*$"));
     const QByteArray encoded = percentEncodePath(bytes);
