@@ -49,25 +49,24 @@ QVariantMap with(const QString &key, const QVariant &value)
     return map;
 }
 
-// One step of a schedule row: store the settings and apply them as the panel does, or change
-// what the next step meets (the tool's exit status, -1 for no tool at all).
-struct Step
+// The settings one step of a schedule row stores and applies, as the panel does.
+struct Apply
 {
-    enum Kind
-    {
-        Apply,
-        DeleteDocument,
-        ToolExits
-    } kind;
-    bool enabled = false;
-    Frequency frequency = Frequency::Daily;
-    qint64 hour = 3;
-    int status = 0;
+    bool enabled;
+    Frequency frequency;
+    qint64 hour;
+};
+
+// What changes before a schedule row's last step.
+enum class Meanwhile
+{
+    Nothing,
+    DocumentDeleted,
+    ToolFails,
+    ToolGone
 };
 
 } // namespace
-
-Q_DECLARE_METATYPE(Step)
 
 // The schedule end to end: the document, its installation, the real quillbrook-agentctl against a
 // stand-in systemctl, systemd-analyze's reading of its units; which road a command line takes.
@@ -208,50 +207,43 @@ private slots:
 
     void schedule_data()
     {
-        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QList<Apply>>("steps");
+        QTest::addColumn<Meanwhile>("meanwhile");
         QTest::addColumn<QStringList>("calls"); // the tool's
-        const Step deleted{Step::DeleteDocument};
-        const auto on = [](Frequency f, qint64 hour) { return Step{Step::Apply, true, f, hour}; };
-        const auto off = [](Frequency f, qint64 hour) { return Step{Step::Apply, false, f, hour}; };
-        const auto toolExits = [](int status) {
-            return Step{.kind = Step::ToolExits, .status = status};
-        };
-        const Frequency hourly = Frequency::Hourly, daily = Frequency::Daily;
+        const Apply on{true, Frequency::Daily, 3}, off{false, Frequency::Daily, 3};
+        const Apply onAt4{true, Frequency::Daily, 4}, hourly{true, Frequency::Hourly, 3};
         QTest::newRow("a new hour unloads the old agent, then loads the new")
-            << QList{on(daily, 3), on(daily, 4)} << QStringList{"load", "unload", "load"};
+            << QList{on, onAt4} << Meanwhile::Nothing << QStringList{"load", "unload", "load"};
         QTest::newRow("switching off unloads once")
-            << QList{on(hourly, 3), off(daily, 3), off(daily, 3)} << QStringList{"load", "unload"};
+            << QList{hourly, off, off} << Meanwhile::Nothing << QStringList{"load", "unload"};
         QTest::newRow("an agent deleted behind our back is not unloaded")
-            << QList{on(daily, 3), deleted, off(daily, 3)} << QStringList{"load"};
+            << QList{on, off} << Meanwhile::DocumentDeleted << QStringList{"load"};
         QTest::newRow("a failing load keeps the document")
-            << QList{toolExits(3), on(daily, 3)} << QStringList{"load"};
+            << QList{on} << Meanwhile::ToolFails << QStringList{"load"};
         QTest::newRow("without the tool, switching off still removes the document")
-            << QList{on(daily, 3), toolExits(-1), off(daily, 3)} << QStringList{"load"};
+            << QList{on, off} << Meanwhile::ToolGone << QStringList{"load"};
     }
     // Drives applySchedule() the way the panel does: store a setting, then apply.
     void schedule()
     {
-        QFETCH(QList<Step>, steps);
+        QFETCH(QList<Apply>, steps);
+        QFETCH(Meanwhile, meanwhile);
         QFETCH(QStringList, calls);
         LogCapture log;
         AppSettings settings(m_home->settingsFile(), m_home->home());
-        int status = 0; // what the tool answers
-        for (const Step &step : steps) {
-            switch (step.kind) {
-            case Step::DeleteDocument:
+        // What the tool answers; -1: there is none.
+        const int status = meanwhile == Meanwhile::ToolFails  ? 3
+                           : meanwhile == Meanwhile::ToolGone ? -1
+                                                              : 0;
+        for (const Apply &step : std::as_const(steps)) {
+            if (&step == &steps.constLast() && meanwhile == Meanwhile::DocumentDeleted)
                 QVERIFY(QFile::remove(m_document));
-                break;
-            case Step::ToolExits:
-                status = step.status;
+            if (&step == &steps.constLast() && status != 0)
                 m_context.toolPath = status < 0 ? m_home->home() + u"/none"_s : tool(status);
-                break;
-            case Step::Apply:
-                settings.setEnabled(step.enabled);
-                settings.setFrequency(step.frequency);
-                settings.setHourOfDay(step.hour);
-                applySchedule(settings, m_context);
-                break;
-            }
+            settings.setEnabled(step.enabled);
+            settings.setFrequency(step.frequency);
+            settings.setHourOfDay(step.hour);
+            applySchedule(settings, m_context);
         }
         QStringList expected = calls;
         for (QString &call : expected)
@@ -373,7 +365,7 @@ private slots:
                  {"a value without its key", "<dict><string>a</string></dict>"},
                  {"a key without its value", "<dict><key>a</key></dict>"},
                  {"a key twice", "<dict><key>a</key><true/><key>a</key><true/></dict>"},
-                 {"an empty integer", "<integer/>"}, {"two signs", "<integer>+-1</integer>"},
+                 {"two signs", "<integer>+-1</integer>"},
                  {"an integer above the largest", "<integer>9223372036854775808</integer>"},
                  {"an integer below the smallest", "<integer>-9223372036854775809</integer>"},
                  {"letters after digits", "<integer>12abc</integer>"},
