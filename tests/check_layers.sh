@@ -16,11 +16,9 @@ declare -A allowed=(
 status=0
 for layer in "${!allowed[@]}"; do
     while IFS=: read -r file line target; do
-        used=${target%%/*}
-        case " ${allowed[$layer]} " in
-        *" $used "*) ;;
-        *) echo "$file:$line: $layer may not include $target" >&2; status=1 ;;
-        esac
+        [[ " ${allowed[$layer]} " == *" ${target%%/*} "* ]] && continue
+        echo "$file:$line: $layer may not include $target" >&2
+        status=1
     done < <(grep -rnoE '^#include "[a-z]+/[^"]+"' "$src/$layer" | sed -E 's/#include "([^"]+)"/\1/')
 done
 [ "$status" -eq 0 ] && echo "layers: every include stays in its own layer or below"

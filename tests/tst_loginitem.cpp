@@ -4,12 +4,6 @@
 
 #include <QStandardPaths>
 
-enum class Call
-{
-    Register,
-    Unregister
-};
-
 class TestLoginItem : public QObject
 {
     Q_OBJECT
@@ -75,25 +69,26 @@ private slots:
 
     void registerAndUnregister_data()
     {
-        QTest::addColumn<QList<Call>>("calls");
+        QTest::addColumn<int>("registers");
+        QTest::addColumn<int>("unregisters");  // after the registers
         QTest::addColumn<QString>("inTheWay"); // under the config folder; "/" ends a folder
         QTest::addColumn<QString>("logged");   // %1: the config folder
         // Root ignores permission bits, so something stands in the way instead.
         const QString entry = "%1/autostart/quillbrook.desktop", folder = entry.mid(3) + '/';
-        const Call r = Call::Register, u = Call::Unregister;
         // clang-format off
-        QTest::newRow("register twice") << QList{r, r} << "" << "";
-        QTest::newRow("unregister twice") << QList{r, u, u} << "" << "";
-        QTest::newRow("autostart is a file") << QList{r} << "autostart" << "Failed to register "
+        QTest::newRow("register twice") << 2 << 0 << "" << "";
+        QTest::newRow("unregister twice") << 1 << 2 << "" << "";
+        QTest::newRow("autostart is a file") << 1 << 0 << "autostart" << "Failed to register "
             "login item: Cannot create the folder %1/autostart: Not a directory";
-        QTest::newRow("entry is a folder") << QList{r} << folder << "Failed to register login "
+        QTest::newRow("entry is a folder") << 1 << 0 << folder << "Failed to register login "
             "item: Cannot write " + entry + ": Is a directory";
-        QTest::newRow("removing a folder") << QList{u} << folder << "Failed to unregister login "
+        QTest::newRow("removing a folder") << 0 << 1 << folder << "Failed to unregister login "
             "item: Cannot remove " + entry + ": Is a directory"; // clang-format on
     }
     void registerAndUnregister()
     {
-        QFETCH(QList<Call>, calls);
+        QFETCH(int, registers);
+        QFETCH(int, unregisters);
         QFETCH(QString, inTheWay);
         QFETCH(QString, logged);
         const QByteArray autostart = QFile::encodeName(m_home->configHome() + "/autostart");
@@ -102,13 +97,13 @@ private slots:
                 (inTheWay.endsWith('/') ? QDir().mkpath(blocker + "keep")
                                         : writeRaw(QFile::encodeName(blocker))));
         LogCapture log;
-        const mode_t umask = ::umask(0); // nothing masks a mode too open
-        for (Call call : calls)
-            call == Call::Register ? registerLoginItem() : unregisterLoginItem();
-        ::umask(umask);
+        for (int i = 0; i < registers; ++i)
+            registerLoginItem();
+        for (int i = 0; i < unregisters; ++i)
+            unregisterLoginItem();
         QCOMPARE(log.lines.join('\n'), logged.replace("%1", m_home->configHome()));
         QVERIFY(exists(QFile::encodeName(blocker)));
-        const bool registered = calls.endsWith(Call::Register) && inTheWay.isEmpty();
+        const bool registered = unregisters == 0 && inTheWay.isEmpty();
         // Nothing but the entry, no temporary file, is left behind.
         QCOMPARE(namesIn(autostart).size(), registered || inTheWay.endsWith('/') ? 1 : 0);
     }

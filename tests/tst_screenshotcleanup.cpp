@@ -14,16 +14,7 @@
 
 #include <sys/mount.h>
 
-namespace {
-
-double realNow()
-{
-    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-}
-
-const QByteArray Uid = QByteArray::number(qulonglong(getuid()));
-
-} // namespace
+static const QByteArray Uid = QByteArray::number(qulonglong(getuid()));
 
 // The selection rules, the Trash, a run and its record, and put back. Hostile names and paths
 // end up exactly once, in their folder or in the Trash; one that stays after it was selected
@@ -299,7 +290,7 @@ private slots:
         m_settings->setLastRunCount(7);
         QCOMPARE(probeFolderAccess(*m_settings), !reason.isEmpty());
         QCOMPARE(FileSystem::listVisibleEntries(home + "/hidden-only/"), QList<QByteArray>());
-        const FixedClock clock(realNow() - 3 * 86400.0);
+        const FixedClock clock(double(QDateTime::currentSecsSinceEpoch() - 3 * 86400));
         QCOMPARE(runCleanup(*m_settings, clock), qint64(0));
         QCoreApplication::processEvents();
         const QString line = "Cannot list the source folder " + stored + ": " + reason;
