@@ -95,6 +95,8 @@ inline bool setModified(const QByteArray &path, double seconds)
     return utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+inline const QString QuillbrookExecutable = QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook");
+
 // A fresh temporary HOME with its own XDG folders. Make one in init() and drop it in cleanup().
 class TestHome
 {
@@ -116,8 +118,6 @@ public:
         for (int i = 0; i < m_saved.size(); ++i)
             qputenv(Variables[i], m_saved[i]);
     }
-    TestHome(const TestHome &) = delete;
-    TestHome &operator=(const TestHome &) = delete;
 
     QString home() const { return m_dir.path(); }
     QString configHome() const { return home() + QStringLiteral("/.config"); }
@@ -141,11 +141,6 @@ public:
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         env.remove(QStringLiteral("LANGUAGE"));
         return env;
-    }
-
-    static QString quillbrookExecutable()
-    {
-        return QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook");
     }
 
 private:

@@ -230,14 +230,14 @@ private:
     {
         process.setProcessEnvironment(m_home->processEnvironment());
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(TestHome::quillbrookExecutable(), {option});
+        process.start(QuillbrookExecutable, {option});
         return process.waitForStarted();
     }
 
     // Runs ours to its end: its exit code, -1 when it did not end by itself; what it wrote.
     int run(const QStringList &arguments, QString *output = nullptr, QProcessEnvironment env = {})
     {
-        const ProgramRun ran = runProgram(TestHome::quillbrookExecutable(), arguments,
+        const ProgramRun ran = runProgram(QuillbrookExecutable, arguments,
                                           env.isEmpty() ? m_home->processEnvironment() : env);
         if (output)
             *output = ran.out + ran.err;

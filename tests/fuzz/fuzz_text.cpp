@@ -1,8 +1,12 @@
-// Names and paths on arbitrary bytes. The name rule never crashes, gives the same answer wherever
-// the entry lies and is blind to the case of ASCII letters. Encoding a path and decoding it gives
-// the same bytes back, the encoded form holds nothing a .trashinfo line cannot carry, a .trashinfo
-// document yields the path it was made from, and entry names in the trash stay within the limit
-// and differ for different clash counters.
+// Names, paths and documents on arbitrary bytes. The name rule never crashes, gives the same
+// answer wherever the entry lies and is blind to the case of ASCII letters. Encoding a path and
+// decoding it gives the same bytes back, the encoded form holds nothing a .trashinfo line cannot
+// carry, a .trashinfo document yields the path it was made from, and entry names in the trash stay
+// within the limit and differ for different clash counters. The property-list reader never
+// crashes or hangs, gives a reason with every refusal, and whatever it accepts survives a trip
+// through the writer unchanged.
+#include "agent/PlistWriter.h"
+#include "agentctl/PlistReader.h"
 #include "cleanup/ScreenshotCleanup.h"
 #include "cleanup/TrashInfo.h"
 
@@ -20,6 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace TrashInfo;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    QString error;
+    const std::optional<QVariant> plist = readXmlPlist(bytes, &error);
+    check(plist || !error.isEmpty());
+    // The writer may refuse text that XML cannot carry; what it writes must read back the same.
+    if (const std::optional<QByteArray> written = plist ? writeXmlPlist(*plist) : std::nullopt)
+        check(readXmlPlist(*written) == plist);
 
     // QByteArray changes the case of ASCII letters only.
     const bool verdict = isScreenshotName(bytes);
