@@ -66,15 +66,6 @@ inline std::optional<QByteArray> readRaw(const QByteArray &path)
     return file.readAll();
 }
 
-// Whether the file system holding @p path records birth times, asked of the kernel itself rather
-// than of the code under test: where it does, a "created" expectation must hold, not skip.
-inline bool recordsBirthTime(const QByteArray &path)
-{
-    struct statx st = {};
-    return statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &st) == 0 &&
-           (st.stx_mask & STATX_BTIME);
-}
-
 // The entry's own type and mode bits (a link is not followed), 0 when there is none.
 inline mode_t modeOf(const QByteArray &path)
 {

@@ -395,7 +395,6 @@ private slots:
     {
         QFETCH(QByteArray, document);
         QFETCH(QString, path);
-        QFETCH(QString, calendars);
         QFETCH(QString, reason);
         if (path.isEmpty())
             writeDocument(document);
@@ -405,9 +404,8 @@ private slots:
             readRaw(QFile::encodeName(m_units + Label + u".timer"_s)).value_or(QByteArray()));
         if (reason.isEmpty()) {
             QCOMPARE(loaded.err + QString::number(loaded.exitCode), u"0"_s);
-            QCOMPARE(
-                timer.split(u'\n').filter(u"OnCalendar="_s).join(u',').remove(u"OnCalendar="_s),
-                calendars);
+            QTEST(timer.split(u'\n').filter(u"OnCalendar="_s).join(u',').remove(u"OnCalendar="_s),
+                  "calendars");
             return;
         }
         QCOMPARE(loaded.exitCode, 1);

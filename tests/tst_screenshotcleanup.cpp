@@ -61,11 +61,7 @@ private slots:
               "/d/Screen-shot.png", "/d/\xef\xbb\xbfScreenshot.png"}) // a byte-order mark counts
             QTest::newRow(no) << false;
     }
-    void nameRule()
-    {
-        QFETCH(bool, screenshot);
-        QCOMPARE(isScreenshotName(QTest::currentDataTag()), screenshot);
-    }
+    void nameRule() { QTEST(isScreenshotName(QTest::currentDataTag()), "screenshot"); }
 
     // The cutoff is 1000, now 5000 unless a row says otherwise.
     void ageRule_data()
@@ -88,8 +84,7 @@ private slots:
         QFETCH(std::optional<double>, created);
         QFETCH(std::optional<double>, modified);
         QFETCH(double, now);
-        QFETCH(bool, old);
-        QCOMPARE(passesAgeRule({created, modified}, 1000.0, now), old);
+        QTEST(passesAgeRule({created, modified}, 1000.0, now), "old");
     }
 
     // Files, folders, links (never their targets) and names that are not UTF-8 move whole, with
@@ -269,7 +264,6 @@ private slots:
         row("below a volume's own trash", "/v/.Trash-5/files/sub", trash);
         row("a volume's shared trash", "/v/.Trash/5/info", trash);
         row("listable", "/Desktop", "");
-        row("hidden entries only", "/hidden-only", "");
     }
     void unlistableFolderStillRecordsARun()
     {
@@ -449,7 +443,11 @@ private slots:
         QCOMPARE(previewCommand(*m_settings, out, err), 1);
         QCOMPARE(errors, "quillbrook: Cannot list the source folder /no/such/folder: " +
                              QString(strerror(ENOENT)) + '\n');
-        if (!recordsBirthTime(m_desktop + '/' + name))
+        // Whether the file system keeps birth times is asked of the kernel, not of the code under
+        // test: where it does, "created" must hold, not skip.
+        struct statx st = {};
+        if (statx(AT_FDCWD, m_desktop + '/' + name, 0, STATX_BTIME, &st) != 0 ||
+            !(st.stx_mask & STATX_BTIME))
             QSKIP("this file system keeps no birth time");
         QVERIFY(text.endsWith("\tcreated\n"));
     }
@@ -520,10 +518,9 @@ private slots:
         QCOMPARE(putBackLastRun().summary, "Put back 2 of 2");
     }
 
-    // An info file the journal names whose entry is not in files/ (a run killed before its
-    // move, a put back killed after it) is removed by the next put back or run: whole, or empty
-    // (killed before it was written). One that names another path, or that the journal does not
-    // name, stays. A temporary file of a killed state write goes too.
+    // An info file the journal names whose entry is not in files/ (a run killed before its move,
+    // a put back after it), whole or empty, goes with the next put back or run, as does a killed
+    // state write's temporary file; one naming another path, or not named, stays.
     void strandedInfoFiles_data()
     {
         QTest::addColumn<QByteArray>("info"); // "-": as the run wrote it
@@ -539,7 +536,6 @@ private slots:
     {
         QFETCH(QByteArray, info);
         QFETCH(bool, byRun);
-        QFETCH(bool, removed);
         const QByteArray shot = m_desktop + "/Screenshot 1.png";
         const QByteArray infoFile = m_trash + "/info/Screenshot 1.png.trashinfo";
         QVERIFY(writeRaw(shot) && runOnce(-1) == 1);
@@ -551,7 +547,7 @@ private slots:
             QCOMPARE(runOnce(1000), qint64(0));
         else
             QCOMPARE(putBackLastRun().summary, "Nothing to put back");
-        QCOMPARE(exists(infoFile), !removed);
+        QTEST(!exists(infoFile), "removed");
         QVERIFY(exists(m_trash + "/info/Not named.png.trashinfo") && exists(shot));
         QVERIFY(!exists(leftover)); // a write killed half way left it
     }
