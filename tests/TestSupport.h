@@ -88,7 +88,8 @@ inline bool setModified(const QByteArray &path, double seconds)
 
 inline const QString QuillbrookExecutable = QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook");
 
-// A fresh temporary HOME with its own XDG folders. Make one in init() and drop it in cleanup().
+// A fresh temporary HOME with its own XDG folders. Make one in init() and drop it in cleanup(),
+// which also puts back the desktop's name a test may have set.
 class TestHome
 {
 public:
@@ -136,7 +137,7 @@ public:
 
 private:
     static constexpr const char *Variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                                                "XDG_STATE_HOME"};
+                                                "XDG_STATE_HOME", "XDG_CURRENT_DESKTOP"};
     QTemporaryDir m_dir;
     QList<QByteArray> m_saved;
 };

@@ -245,10 +245,9 @@ private slots:
             settings.setHourOfDay(step.hour);
             applySchedule(settings, m_context);
         }
-        QStringList expected = calls;
-        for (QString &call : expected)
-            call += u"|"_s + m_document;
-        QCOMPARE(m_tool->calls(), expected);
+        // Each call names the document, whole.
+        QCOMPARE(m_tool->calls(),
+                 calls.replaceInStrings(QRegularExpression(u"$"_s), u"|"_s + m_document));
         // A failing load leaves the file; without the tool, removal still takes it.
         const std::optional<QByteArray> bytes = readRaw(QFile::encodeName(m_document));
         QCOMPARE(bytes.has_value(), settings.enabled());
@@ -256,8 +255,7 @@ private slots:
             QCOMPARE(readXmlPlist(*bytes).value_or(QVariant()),
                      QVariant(makeAgentPlist(settings.frequency(), settings.hourOfDay())));
         // systemd fails the run when the output folder is missing; nobody else may read it.
-        QCOMPARE(modeOf(QFile::encodeName(agentOutputFolder())) & 07777,
-                 mode_t(expected.isEmpty() ? 0 : 0700));
+        QCOMPARE(modeOf(QFile::encodeName(agentOutputFolder())) & 07777, mode_t(0700));
         QCOMPARE(runLaunchctl({u"x"_s}, m_context), status);
         QVERIFY2(log.lines.size() == (status < 0 ? 2 : 0) &&
                      log.lines.filter(QRegularExpression(u"^launchctl failed: ."_s)) == log.lines,
@@ -332,7 +330,6 @@ private slots:
         for (const QString &path : {u"/opt/it's/q"_s, u"/opt/\"q\""_s, u"/opt/a\\b/q"_s})
             refuses(u"the program "_s + path, program(path), "with a quote or a backslash");
         refuses("a program path ending in a slash", program(u"/opt/q/"_s), "ending in \"/\"");
-        refuses("the root as program", program(u"/"_s), "ending in \"/\"");
         loads("a program path of 4095 bytes", program(longPath.left(4095)), "*-*-* 03:00:00");
         refuses("a program path of 4096 bytes", program(longPath.left(4096)), "4096 bytes or more");
         loads("a name of 255 bytes in the program path", program(u"/"_s + QString(255, u'a')),
@@ -370,7 +367,6 @@ private slots:
                  {"an integer below the smallest", "<integer>-9223372036854775809</integer>"},
                  {"letters after digits", "<integer>12abc</integer>"},
                  {"an Arabic-Indic digit", "<integer>\xd9\xa3</integer>"},
-                 {"an undeclared entity", "<string>&lol;</string>"},
                  {"control characters", "<dict>\x7f\x01</dict>"}})
             refused(name, head + body + "</plist>", "line ");
         for (const auto &[name, document] : Named{

@@ -74,10 +74,11 @@ private slots:
         QProcessEnvironment env = m_home->processEnvironment();
         env.insert("QT_DEBUG_PLUGINS", "1");
         env.remove("QT_QPA_PLATFORM");
-        QString output;
-        QCOMPARE(run({option}, &output, env), status);
-        QCOMPARE(output.trimmed(), said.arg(m_home->home()));
-        QCOMPARE(m_settings->lastRunError(), setup == "no folder" ? output.trimmed() : QString());
+        const ProgramRun ran = runProgram(QuillbrookExecutable, {option}, env);
+        const QString output = (ran.out + ran.err).trimmed();
+        QCOMPARE(ran.exitCode, status);
+        QCOMPARE(output, said.arg(m_home->home()));
+        QCOMPARE(m_settings->lastRunError(), setup == "no folder" ? output : QString());
         if (status != 0)
             return;
         QCOMPARE(m_settings->lastRunCount(), qint64(1));
@@ -123,7 +124,7 @@ private slots:
         for (int round = 0; round < rounds; ++round) {
             for (const QByteArray &shot : shots)
                 QVERIFY(writeRaw(shot, shot) && setModified(shot, 1e9 + round)); // not kept
-            QVERIFY(!putBack || run({"--headless"}) == 0);
+            QVERIFY(!putBack || run("--headless") == 0);
             QProcess killed;
             QElapsedTimer timer;
             timer.start();
@@ -152,7 +153,7 @@ private slots:
                 QVERIFY2(!trashed.key(name).isEmpty(), name + ", " + context); // info beside it
             for (const QByteArray &shot : shots)
                 QVERIFY2(exists(shot) != trashed.contains(shot), shot + ", " + context);
-            QCOMPARE(run({"--put-back"}), 0);
+            QCOMPARE(run("--put-back"), 0);
             for (const QByteArray &shot : shots)
                 QVERIFY2(readRaw(shot) == shot, shot + ", " + context);
             QList<QByteArray> left = namesIn(m_trash + "/files") + namesIn(m_trash + "/info");
@@ -191,7 +192,7 @@ private slots:
         m_settings->setAgeValue(-1);
         for (int i = 0; i < 300; ++i)
             QVERIFY(writeRaw(m_desktop + "/Screenshot " + QByteArray::number(i) + ".png"));
-        QVERIFY(first == "--headless" || run({"--headless"}) == 0);
+        QVERIFY(first == "--headless" || run("--headless") == 0);
         QProcess one, two;
         QVERIFY(start(one, first));
         while (!holdsLock(one.processId()) && one.state() == QProcess::Running)
@@ -204,8 +205,8 @@ private slots:
         QVERIFY(two.state() == QProcess::NotRunning || two.waitForFinished(60000));
         QCOMPARE(one.exitCode() + two.exitCode(), 0);
         QVERIFY2(two.readAll().contains(said), said);
-        QVERIFY(second == "--put-back" || first == "--put-back" || run({"--put-back"}) == 0);
-        QCOMPARE(run({"--headless"}), 0); // all kept
+        QVERIFY(second == "--put-back" || first == "--put-back" || run("--put-back") == 0);
+        QCOMPARE(run("--headless"), 0); // all kept
         QCOMPARE(namesIn(m_desktop).size(), 300);
         QVERIFY(namesIn(m_trash + "/files").isEmpty());
     }
@@ -226,14 +227,10 @@ private:
         return process.waitForStarted();
     }
 
-    // Runs ours to its end: its exit code, -1 when it did not end by itself; what it wrote.
-    int run(const QStringList &arguments, QString *output = nullptr, QProcessEnvironment env = {})
+    // Runs ours in this HOME to its end: its exit code, -1 when it did not end by itself.
+    int run(const QString &option) const
     {
-        const ProgramRun ran = runProgram(QuillbrookExecutable, arguments,
-                                          env.isEmpty() ? m_home->processEnvironment() : env);
-        if (output)
-            *output = ran.out + ran.err;
-        return ran.exitCode;
+        return runProgram(QuillbrookExecutable, {option}, m_home->processEnvironment()).exitCode;
     }
 
     std::optional<TestHome> m_home;
