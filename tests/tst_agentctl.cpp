@@ -49,13 +49,8 @@ QVariantMap with(const QString &key, const QVariant &value)
     return map;
 }
 
-// The settings one step of a schedule row stores and applies, as the panel does.
-struct Apply
-{
-    bool enabled;
-    Frequency frequency;
-    qint64 hour;
-};
+// What one step of a schedule row stores and applies, as the panel does: enabled, frequency, hour.
+using Apply = std::tuple<bool, Frequency, qint64>;
 
 // What changes before a schedule row's last step.
 enum class Meanwhile
@@ -69,7 +64,7 @@ enum class Meanwhile
 } // namespace
 
 // The schedule end to end: the document, its installation, the real quillbrook-agentctl against a
-// stand-in systemctl, systemd-analyze's reading of its units; which road a command line takes.
+// stand-in systemctl, systemd-analyze's reading of its units; both programs' command lines.
 class TestAgentCtl : public QObject
 {
     Q_OBJECT
@@ -236,13 +231,14 @@ private slots:
                            : meanwhile == Meanwhile::ToolGone ? -1
                                                               : 0;
         for (const Apply &step : std::as_const(steps)) {
+            const auto &[enabled, frequency, hour] = step;
             if (&step == &steps.constLast() && meanwhile == Meanwhile::DocumentDeleted)
                 QVERIFY(QFile::remove(m_document));
             if (&step == &steps.constLast() && status != 0)
                 m_context.toolPath = status < 0 ? m_home->home() + u"/none"_s : tool(status);
-            settings.setEnabled(step.enabled);
-            settings.setFrequency(step.frequency);
-            settings.setHourOfDay(step.hour);
+            settings.setEnabled(enabled);
+            settings.setFrequency(frequency);
+            settings.setHourOfDay(hour);
             applySchedule(settings, m_context);
         }
         // Each call names the document, whole.
@@ -307,8 +303,7 @@ private slots:
             refuses(u"Month %1 has no day %2"_s.arg(month).arg(day),
                     at(Interval{{"Month", month}, {"Day", day}}),
                     u"Month %1 has no Day %2, so it never comes"_s.arg(month).arg(day));
-        refuses("Day and Weekday together", at(Interval{{"Day", 1}, {"Weekday", 1}}),
-                "Day and Weekday");
+        refuses("Day and Weekday", at(Interval{{"Day", 1}, {"Weekday", 1}}), "Day and Weekday");
         refuses("an hour as text", at(Interval{{"Hour", "3h"}}), "Hour must be an integer");
         refuses("seconds", at(Interval{{"Second", 0}}), "\"Second\"");
         refuses("no interval in the array", at(QVariantList()), "empty");
@@ -342,8 +337,7 @@ private slots:
                 "StandardErrorPath has a \"..\"");
         refuses("an output path ending in a blank", with(u"StandardErrorPath"_s, u"/tmp/q "_s),
                 "StandardErrorPath ends in a blank");
-        // Read strictly: what the reader takes is no dictionary; what it refuses, it refuses with
-        // the line.
+        // Read strictly: what the reader takes is no dictionary; what it refuses names the line.
         const QByteArray head =
             "<?xml version=\"1.0\"?>\n<!DOCTYPE plist>\n<plist version=\"1.0\">";
         const auto nested = [](int depth) {

@@ -13,9 +13,8 @@
 #include <csignal>
 #include <sys/file.h>
 
-// The built executable run as the scheduler runs it: a temporary HOME with a real Trash, no
-// display; also killed at random moments, after which each entry exists exactly once: where it
-// was, or in the Trash with a complete info file naming it.
+// The built program run as the scheduler runs it, in a temporary HOME with a real Trash and no
+// display; also stopped and killed part way, after which each entry is exactly once in one place.
 class TestHeadless : public QObject
 {
     Q_OBJECT

@@ -16,9 +16,8 @@
 
 static const QByteArray Uid = QByteArray::number(qulonglong(getuid()));
 
-// The selection rules, the Trash, a run and its record, and put back. Hostile names and paths
-// end up exactly once, in their folder or in the Trash; one that stays after it was selected
-// shows as a "Failed to trash " line.
+// The selection rules, the Trash, a run and its record, and put back: every entry ends up exactly
+// once, in its folder or in the Trash; one left where it was shows as a "Failed to trash " line.
 class TestScreenshotCleanup : public QObject
 {
     Q_OBJECT
@@ -189,8 +188,7 @@ private slots:
         QFETCH(QByteArray, used);
         QFETCH(QByteArray, planted);
         const QByteArray volume = QFile::encodeName(m_home->home()) + "/volume";
-        // A small tmpfs of the test's own; mounting needs privileges.
-        QCOMPARE(mkdir(volume, 0755), 0);
+        QCOMPARE(mkdir(volume, 0755), 0); // a small tmpfs of the test's own
         if (mount("tmpfs", volume, "tmpfs", 0, "size=128k") != 0)
             QSKIP("cannot mount a tmpfs here: " + QByteArray(strerror(errno)));
         const auto unmount = qScopeGuard([&] { umount2(volume, MNT_DETACH); });

@@ -9,13 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
+#define check(condition) ((condition) ? void() : std::abort())
 
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
+namespace {
 
 // Every key, through values() and through its own accessor.
 void readEverything(const AppSettings &settings)

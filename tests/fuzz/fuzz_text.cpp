@@ -1,10 +1,8 @@
-// Names, paths and documents on arbitrary bytes. The name rule never crashes, gives the same
-// answer wherever the entry lies and is blind to the case of ASCII letters. Encoding a path and
-// decoding it gives the same bytes back, the encoded form holds nothing a .trashinfo line cannot
-// carry, a .trashinfo document yields the path it was made from, and entry names in the trash stay
-// within the limit and differ for different clash counters. The property-list reader never
-// crashes or hangs, gives a reason with every refusal, and whatever it accepts survives a trip
-// through the writer unchanged.
+// Names, paths and documents on arbitrary bytes, never a crash or a hang. The property-list reader
+// gives a reason with every refusal, and what it accepts survives a trip through the writer. The
+// name rule answers alike wherever the entry lies, blind to the case of ASCII letters. A path
+// decodes from its encoded form, which a .trashinfo line can carry, and from a .trashinfo document;
+// entry names in the trash stay within the limit and differ for different clash counters.
 #include "agent/PlistWriter.h"
 #include "agentctl/PlistReader.h"
 #include "cleanup/ScreenshotCleanup.h"
