@@ -86,8 +86,6 @@ inline bool setModified(const QByteArray &path, double seconds)
     return utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-inline const QString QuillbrookExecutable = QStringLiteral(QUILLBROOK_BINARY_DIR "/quillbrook");
-
 // A fresh temporary HOME with its own XDG folders. Make one in init() and drop it in cleanup(),
 // which also puts back the desktop's name a test may have set.
 class TestHome
@@ -116,10 +114,8 @@ public:
     QString dataHome() const { return home() + QStringLiteral("/.local/share"); }
     QString stateHome() const { return home() + QStringLiteral("/.local/state"); }
     QString trash() const { return dataHome() + QStringLiteral("/Trash"); }
-    QString settingsFile() const
-    {
-        return configHome() + QStringLiteral("/quillbrook/quillbrook.conf");
-    }
+    QString settingsFile() const { return configHome() + "/quillbrook/quillbrook.conf"; }
+    static QString quillbrookExecutable() { return QUILLBROOK_BINARY_DIR "/quillbrook"; }
 
     // For a child process of ours: this HOME and its XDG folders, no display to reach, English.
     QProcessEnvironment processEnvironment() const

@@ -438,7 +438,7 @@ private slots:
     // "--headless" asks for it, anywhere on the line, unless a read or undo is asked for too.
     void commandLines()
     {
-        const QString app = QuillbrookExecutable;
+        const QString app = TestHome::quillbrookExecutable();
         const QString usage = u"Usage: quillbrook-agentctl load|unload AGENT.plist\n"_s;
         const QString noDisplay = u"quillbrook: cannot open the tray app: no graphical display"_s;
         const QString notTogether = u" cannot be used together. Try 'quillbrook --help'.\n"_s;

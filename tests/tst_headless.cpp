@@ -73,7 +73,7 @@ private slots:
         QProcessEnvironment env = m_home->processEnvironment();
         env.insert("QT_DEBUG_PLUGINS", "1");
         env.remove("QT_QPA_PLATFORM");
-        const ProgramRun ran = runProgram(QuillbrookExecutable, {option}, env);
+        const ProgramRun ran = runProgram(TestHome::quillbrookExecutable(), {option}, env);
         const QString output = (ran.out + ran.err).trimmed();
         QCOMPARE(ran.exitCode, status);
         QCOMPARE(output, said.arg(m_home->home()));
@@ -222,14 +222,15 @@ private:
     {
         process.setProcessEnvironment(m_home->processEnvironment());
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QuillbrookExecutable, {option});
+        process.start(TestHome::quillbrookExecutable(), {option});
         return process.waitForStarted();
     }
 
     // Runs ours in this HOME to its end: its exit code, -1 when it did not end by itself.
     int run(const QString &option) const
     {
-        return runProgram(QuillbrookExecutable, {option}, m_home->processEnvironment()).exitCode;
+        return runProgram(TestHome::quillbrookExecutable(), {option}, m_home->processEnvironment())
+            .exitCode;
     }
 
     std::optional<TestHome> m_home;

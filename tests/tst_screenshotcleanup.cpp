@@ -221,7 +221,6 @@ private slots:
         QCOMPARE(trashedEntries(volume + '/' + used).value("shots/Screen Shot.png"),
                  "Screen Shot.png");
         QCOMPARE(modeOf(volume + '/' + used) & 0777, mode_t(0700));
-        QVERIFY(namesIn(volume + "/elsewhere").isEmpty());
         const QByteArray ours = volume + '/' + used, theirs = volume + "/theirs";
         if (!planted.isEmpty()) {
             QVERIFY(QDir().mkpath(QFile::decodeName(theirs + "/info")) &&
