@@ -406,6 +406,14 @@ private slots:
         QCOMPARE(m_systemctl->calls(), QStringList());
     }
 
+    // A control character would make a document no reader takes: the writer refuses it instead.
+    void writerRefusesWhatXmlCannotCarry()
+    {
+        QString error;
+        QVERIFY(!serializeAgentPlist(with(u"Label"_s, u"a\u0001b"_s), &error));
+        QCOMPARE(error, u"text contains characters XML cannot carry"_s);
+    }
+
     // Without a reachable user manager the timer is still enabled, for the next session; units
     // the user wrote under the same name are never replaced nor removed.
     void managerAndForeignUnits()
