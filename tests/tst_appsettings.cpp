@@ -178,6 +178,9 @@ private slots:
         QTest::newRow("KDE without a set folder takes Screenshots in the pictures folder")
             << QByteArray("KDE") << QStringList{"/Desktop", "/Pictures/Screenshots"} << QByteArray()
             << QByteArray("[Save]\nlastSaveLocation=file:///\n") << "/Pictures/Screenshots";
+        QTest::newRow("KDE whose set folder is gone takes the pictures folder")
+            << QByteArray("KDE") << QStringList{"/Desktop", "/Bilder"} << localised
+            << QByteArray("[Save]\ndefaultSaveLocation=file:///gone\n") << "/Bilder";
         QTest::newRow("another desktop takes the localised desktop folder")
             << QByteArray("XFCE") << QStringList{"/Desktop", "/Mein Tisch", "/Bilder/Screenshots"}
             << localised << QByteArray() << "/Mein Tisch";
