@@ -443,7 +443,8 @@ private slots:
 
     // Both programs run for real with no display reachable: none starts the tray app; Qt's own
     // options and the login entry's are no errors; an old screenshot stays where it is until
-    // "--headless" asks for it, anywhere on the line, unless a read or undo is asked for too.
+    // "--headless" asks for it, anywhere on the line (the program's own name too), unless a read or
+    // undo is asked for too.
     void commandLines()
     {
         const QString app = TestHome::quillbrookExecutable();
@@ -453,6 +454,9 @@ private slots:
         const QString shot = m_home->home() + u"/Desktop/Screenshot 1.png"_s;
         QVERIFY(QDir().mkpath(m_home->home() + u"/Desktop"_s) && writeRaw(QFile::encodeName(shot)));
         AppSettings(m_home->settingsFile(), m_home->home()).setAgeValue(-1);
+        const FakeProgram asHeadless(m_home->home() + u"/as-headless"_s, 0,
+                                     "exec /bin/bash -c 'exec -a --headless \"$0\" \"$@\"' '" +
+                                         QFile::encodeName(app) + "' \"$@\"\n");
         const QList<std::tuple<QString, QString, int, QString>> rows = {
             {app, u"-h"_s, 0, u"Usage: quillbrook [OPTION]\n"_s},
             {app, u"-V"_s, 0, u"quillbrook 1.0.0\n"_s},
@@ -464,6 +468,8 @@ private slots:
              u"quillbrook: --headless and --preview"_s + notTogether},
             {app, u"--headless --put-back"_s, 2,
              u"quillbrook: --headless and --put-back"_s + notTogether},
+            {asHeadless.path(), u"--preview"_s, 2,
+             u"quillbrook: --headless and --preview"_s + notTogether},
             {app, u"--preview --put-back"_s, 2,
              u"quillbrook: --preview and --put-back"_s + notTogether},
             {app, u""_s, 1,

@@ -104,7 +104,7 @@ QStringList withoutQtOptions(const QStringList &arguments)
 // a run must never get one instead.
 std::optional<LaunchRequest> headlessRequest(const QStringList &arguments)
 {
-    if (arguments.indexOf(QLatin1String("--headless"), 1) < 0)
+    if (!arguments.contains(QLatin1String("--headless")))
         return std::nullopt;
     for (const QLatin1String other : {QLatin1String("--preview"), QLatin1String("--put-back")}) {
         if (arguments.indexOf(other, 1) > 0)
