@@ -48,14 +48,14 @@ screenshot() {
 }
 windows() { shell 'global.e2e.windows()' | jq -c '.[]'; }
 menu_open() { [ "$(shell 'global.e2e.item().menu.isOpen')" = true ]; }
-click_icon() { shell "global.e2e.clickIcon(1, ${1:-1})" >/dev/null; }
+click_icon() { shell "global.e2e.clickIcon(${2:-1}, ${1:-1})" >/dev/null; }
 click_at() { shell "global.e2e.click([$1, $2])" >/dev/null; }
 press_escape() { shell 'global.e2e.key(0xff1b)' >/dev/null; }
-# open_menu: a click on the icon opens its menu, which offers put back once a run's screenshots
-# are in the Trash (items that cannot be chosen in parentheses).
+# open_menu [button]: a click on the icon, a right one unless told, opens its menu, which offers
+# put back once a run's screenshots are in the Trash (items that cannot be chosen in parentheses).
 open_menu() {
-    click_icon
-    wait_for 5 menu_open || fail "a click on the icon did not open its menu"
+    click_icon 1 "${1:-3}"
+    wait_for 5 menu_open || fail "a click with button ${1:-3} on the icon did not open its menu"
     local put_back='(Put Back Last Run)' items
     trashed && put_back='Put Back Last Run'
     items=$(shell 'global.e2e.menu()')
@@ -72,7 +72,7 @@ open_panel() {
         click_icon 2
     else
         how="the menu's \"Open Quillbrook\""
-        open_menu
+        open_menu 1
         choose "Open Quillbrook"
     fi
 }

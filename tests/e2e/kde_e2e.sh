@@ -67,6 +67,15 @@ windows() {
     grep '^js: E2E ' "$log" | tail -n 1 | cut -d' ' -f3- | jq -c '.[]'
 }
 menu_shown() { windows | grep -q '"popup":true'; }
+# menu_items: the labels of the menu the item exports over D-Bus, the one Plasma shows.
+menu_items() {
+    local item menu
+    item=$(watcher RegisteredStatusNotifierItems | grep -o "[^'\"]*/StatusNotifierItem" | head -n 1)
+    menu=$(call "${item%%/*}" "/${item#*/}" org.freedesktop.DBus.Properties.Get \
+        org.kde.StatusNotifierItem Menu | grep -o "'/[^']*'" | tr -d "'")
+    call "${item%%/*}" "$menu" com.canonical.dbusmenu.GetLayout 0 1 '@as []' |
+        grep -o "'label': <'[^']*'>" | cut -d"'" -f4 | paste -sd,
+}
 input() { "$fake_input" "$@" || fail "no fake input"; }
 click_icon() { input click "${icon[@]}" "${1:-left}"; }
 click_at() { input click "$1" "$2" left; }
@@ -79,6 +88,10 @@ open_panel() {
 open_menu() {
     click_icon right
     wait_for 5 menu_shown || fail "a right click on the icon showed no menu"
+    local items
+    items=$(menu_items)
+    [ "$items" = "Open Quillbrook,Run Now,Put Back Last Run,Enabled,Quit" ] ||
+        fail "the menu holds $items"
     sleep 0.3
 }
 # Keys in the menu: 108 down, 103 up (from the top to the last item), 28 Enter.
