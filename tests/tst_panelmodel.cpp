@@ -412,20 +412,32 @@ private slots:
         QVERIFY(PanelStyle::contrastRatio(PanelStyle::focusRingColor(palette),
                                           palette.color(QPalette::Window)) >= 3);
         auto *notice = child<QWidget>("permissionNotice");
+        notice->show();
         for (QWidget *w : m->view->findChildren<QWidget *>()) {
             if (!qobject_cast<QLabel *>(w) && !qobject_cast<QAbstractButton *>(w))
                 continue;
-            const QColor background =
-                qobject_cast<QPushButton *>(w) ? w->palette().color(QPalette::Button)
-                : notice->isAncestorOf(w)      ? PanelStyle::noticeBackground(palette)
-                                               : palette.color(QPalette::Window);
-            // At ratio 1 it is the colour laid over the background, as the eye sees it.
-            const QColor text =
-                PanelStyle::withContrast(w->palette().color(w->foregroundRole()), background, 1);
-            const double ratio = PanelStyle::contrastRatio(text, background);
-            QVERIFY2(ratio >= 4.5, qPrintable(w->objectName() + QStringLiteral(": ") + text.name() +
-                                              QStringLiteral(" on ") + background.name() +
-                                              QStringLiteral(" is ") + QString::number(ratio)));
+            QList<QColor> grounds{notice->isAncestorOf(w) ? PanelStyle::noticeBackground(palette)
+                                                          : palette.color(QPalette::Window)};
+            if (auto *button = qobject_cast<QPushButton *>(w)) {
+                // Its bezel as the style paints it, down the middle, the text taken away.
+                const QString label = button->text();
+                button->setText(QString());
+                const QImage bezel = button->grab().toImage();
+                button->setText(label);
+                grounds.clear();
+                for (int y = 3; y < bezel.height() - 3; ++y)
+                    grounds << bezel.pixelColor(bezel.width() / 2, y);
+            }
+            for (const QColor &background : std::as_const(grounds)) {
+                // At ratio 1 it is the colour laid over the background, as the eye sees it.
+                const QColor text = PanelStyle::withContrast(
+                    w->palette().color(w->foregroundRole()), background, 1);
+                const double ratio = PanelStyle::contrastRatio(text, background);
+                QVERIFY2(ratio >= 4.5,
+                         qPrintable(w->objectName() + QStringLiteral(": ") + text.name() +
+                                    QStringLiteral(" on ") + background.name() +
+                                    QStringLiteral(" is ") + QString::number(ratio)));
+            }
         }
     }
 

@@ -434,7 +434,8 @@ void ContentView::restyle()
     // "Run Now" is the prominent button: its bezel filled with the accent colour.
     QPalette accent = m_runNowButton->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        accent.setColor(group, QPalette::Button, PanelStyle::accentFill(pal, group));
+        accent.setColor(group, QPalette::Button,
+                        PanelStyle::accentFill(pal, group, m_runNowButton));
         accent.setColor(group, QPalette::ButtonText, pal.color(group, QPalette::HighlightedText));
     }
     m_runNowButton->setPalette(accent);

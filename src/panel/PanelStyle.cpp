@@ -1,7 +1,10 @@
 #include "PanelStyle.h"
 
 #include <QFontDatabase>
+#include <QImage>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QWidget>
 
 #include <algorithm>
@@ -56,6 +59,51 @@ QColor laidOver(const QColor &color, const QColor &background)
                             mix(color.blueF(), background.blueF()));
 }
 
+// @p seen itself when it is @p enough, else the least change of its lightness that is, away from
+// @p other (towards black or white, whichever stands further from it), found by halving. Shades
+// are measured in the 8 bits per channel the screen shows, so rounding cannot take them below.
+template <typename Enough>
+QColor nearestShade(const QColor &seen, const QColor &other, Enough enough)
+{
+    const auto shade = [&seen](float lightness) {
+        return QColor(QColor::fromHslF(seen.hslHueF(), seen.hslSaturationF(), lightness).rgb());
+    };
+    if (enough(QColor(seen.rgb())))
+        return QColor(seen.rgb());
+    const bool darker = contrastRatio(Qt::black, other) >= contrastRatio(Qt::white, other);
+    float enoughAt = darker ? 0.0f : 1.0f;
+    float notEnoughAt = seen.lightnessF();
+    for (int step = 0; step < 16; ++step) {
+        const float middle = (enoughAt + notEnoughAt) / 2;
+        (enough(shade(middle)) ? enoughAt : notEnoughAt) = middle;
+    }
+    return shade(enoughAt);
+}
+
+// The lowest contrast of @p text on the bezel that @p button's style paints for the fill @p fill,
+// at rest and under the pointer, down its middle: styles lighten or darken a button's colour and
+// shade it (Fusion lightens a dark one by up to a third, paler still at the top).
+double contrastOnBezel(const QWidget *button, const QColor &fill, const QColor &text)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.rect = QRect(0, 0, 48, 24);
+    option.palette.setColor(QPalette::Button, fill);
+    double lowest = 21;
+    for (const bool hovered : {false, true}) {
+        option.state.setFlag(QStyle::State_MouseOver, hovered);
+        QImage bezel(option.rect.size(), QImage::Format_RGB32);
+        bezel.fill(button->palette().color(QPalette::Window));
+        QPainter painter(&bezel);
+        button->style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, button);
+        painter.end();
+        for (int y = 4; y < option.rect.height() - 4; ++y)
+            lowest = std::min(lowest,
+                              contrastRatio(text, bezel.pixelColor(option.rect.center().x(), y)));
+    }
+    return lowest;
+}
+
 void ensureResources()
 {
     static const bool done = [] {
@@ -105,24 +153,9 @@ double contrastRatio(const QColor &first, const QColor &second)
 
 QColor withContrast(const QColor &color, const QColor &background, double ratio)
 {
-    // Measured in the 8 bits per channel the screen shows, so rounding cannot take it below.
-    const auto shade = [seen = laidOver(color, background)](float lightness) {
-        return QColor(QColor::fromHslF(seen.hslHueF(), seen.hslSaturationF(), lightness).rgb());
-    };
-    const QColor seen = QColor(laidOver(color, background).rgb());
-    if (contrastRatio(seen, background) >= ratio)
-        return seen;
-    // Towards black or white, whichever stands further from the background; the least change
-    // of lightness that is enough, found by halving.
-    const bool darker =
-        contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background);
-    float enough = darker ? 0.0f : 1.0f;
-    float notEnough = seen.lightnessF();
-    for (int step = 0; step < 16; ++step) {
-        const float middle = (enough + notEnough) / 2;
-        (contrastRatio(shade(middle), background) >= ratio ? enough : notEnough) = middle;
-    }
-    return shade(enough);
+    return nearestShade(laidOver(color, background), background, [&](const QColor &shade) {
+        return contrastRatio(shade, background) >= ratio;
+    });
 }
 
 QColor secondaryColor(const QPalette &palette)
@@ -155,10 +188,12 @@ QColor linkColor(const QPalette &palette)
                         palette.color(QPalette::Active, QPalette::Window));
 }
 
-QColor accentFill(const QPalette &palette, QPalette::ColorGroup group)
+QColor accentFill(const QPalette &palette, QPalette::ColorGroup group, const QWidget *button)
 {
-    return withContrast(palette.color(group, QPalette::Highlight),
-                        palette.color(group, QPalette::HighlightedText));
+    const QColor text = palette.color(group, QPalette::HighlightedText);
+    return nearestShade(palette.color(group, QPalette::Highlight), text, [&](const QColor &fill) {
+        return contrastOnBezel(button, fill, text) >= minimumTextContrast;
+    });
 }
 
 QColor focusRingColor(const QPalette &palette)

@@ -48,8 +48,11 @@ QColor orangeColor(const QPalette &palette);
 QColor noticeBackground(const QPalette &palette);
 /** The link colour, readable on the window. */
 QColor linkColor(const QPalette &palette);
-/** The prominent button's fill: the accent in a shade its text can be read on. */
-QColor accentFill(const QPalette &palette, QPalette::ColorGroup group = QPalette::Active);
+/**
+ * The prominent button's fill: the accent in the nearest shade on which its text can be read
+ * wherever @p button's style paints the bezel.
+ */
+QColor accentFill(const QPalette &palette, QPalette::ColorGroup group, const QWidget *button);
 /** The ring around the control that has the keyboard. */
 QColor focusRingColor(const QPalette &palette);
 /** The thin dividers. */
