@@ -347,6 +347,8 @@ private slots:
         QTest::newRow("short names") << many << 1.0 << true << 240.0 << "10 days old";
         QTest::newRow("at a larger font") << gnome << 1.5 << false << 5.0 << "5 hours old";
         QTest::newRow("KDE's names at a larger font") << kde << 1.5 << false << 1.0 << "1 hour old";
+        QTest::newRow("GNOME's and KDE's names together at a larger font")
+            << gnome + kde << 1.5 << false << 2.0 << "2 hours old";
         QTest::newRow("one long name") << gnome.mid(1, 1) << 1.5 << false << 24.0 << "1 day old";
     }
     void previewList()

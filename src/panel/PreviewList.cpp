@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace {
 
 // How many characters all @p names share at their start; 0 for fewer than two names.
@@ -22,24 +24,31 @@ qsizetype sharedStart(const QStringList &names)
 // @p name cut to @p room. Screenshot names differ near their end, in the date and time, which a
 // cut in the middle loses. So a name too long drops the start it shares with all the others: back
 // to a word ("…2026-12-01 10-15-30.png") where that fits, else back to the number it first
-// differs in, losing its end rather than that. With no start to drop it keeps its end.
+// differs in, losing its end rather than that. With no whole word shared (one name, or names of
+// two tools that share only "Screenshot") it starts at its first digit, where tools put the date.
 QString shortened(const QString &name, qsizetype shared, const QFontMetrics &metrics, int room)
 {
     if (metrics.horizontalAdvance(name) <= room)
         return name;
-    if (shared == 0)
-        return metrics.elidedText(name, Qt::ElideLeft, room);
-    const auto from = [&](const auto &isBreak) {
+    const auto startBefore = [&](const auto &isBreak) {
         qsizetype start = shared;
         while (start > 0 && !isBreak(name.at(start - 1)))
             --start;
-        return QStringLiteral("\u2026") + name.mid(start);
+        return start;
     };
-    const QString fromWord = from([](QChar c) { return c == u' ' || c == u'_'; });
-    if (metrics.horizontalAdvance(fromWord) <= room)
-        return fromWord;
-    return metrics.elidedText(from([](QChar c) { return !c.isLetterOrNumber(); }), Qt::ElideRight,
-                              room);
+    const qsizetype word = startBefore([](QChar c) { return c == u' ' || c == u'_'; });
+    qsizetype start =
+        std::find_if(name.begin(), name.end(), [](QChar c) { return c.isDigit(); }) - name.begin();
+    if (word > 0) {
+        const QString fromWord = QStringLiteral("\u2026") + name.mid(word);
+        if (metrics.horizontalAdvance(fromWord) <= room)
+            return fromWord;
+        start = startBefore([](QChar c) { return !c.isLetterOrNumber(); });
+    }
+    if (start == name.size())
+        start = 0;
+    const QString dropped = start > 0 ? QStringLiteral("\u2026") : QString();
+    return metrics.elidedText(dropped + name.mid(start), Qt::ElideRight, room);
 }
 
 } // namespace
