@@ -194,13 +194,13 @@ private slots:
         QFETCH(QStringList, folders);
         QFETCH(QByteArray, userDirs);
         QFETCH(QByteArray, spectaclerc);
+        const AppSettings settings(path(), m_home->home()); // before all this: worked out at reads
         for (const QString &folder : folders)
             QVERIFY(QDir().mkpath(m_home->home() + folder));
         QVERIFY(writeRaw(QFile::encodeName(m_home->configHome()) + "/user-dirs.dirs", userDirs));
         QVERIFY(writeRaw(QFile::encodeName(m_home->configHome()) + "/spectaclerc", spectaclerc));
         qputenv("XDG_CURRENT_DESKTOP", desktop); // the home puts it back
-        QTEST(AppSettings(path(), m_home->home()).sourceFolder().mid(m_home->home().size()),
-              "expected");
+        QTEST(settings.sourceFolder().mid(m_home->home().size()), "expected");
     }
 
     // A folder on the way that is a file: the write fails and says why, and only that write.

@@ -189,10 +189,14 @@ QString saveFailure(const QString &path)
 } // namespace
 
 AppSettings::AppSettings(const QString &filePath, const QString &homePath, QObject *parent)
-    : QObject(parent), m_store(filePath, QSettings::IniFormat),
-      m_defaultSourceFolder(HostPaths::screenshotFolder(
-          homePath, HostPaths::configHome(), qEnvironmentVariable("XDG_CURRENT_DESKTOP")))
+    : QObject(parent), m_store(filePath, QSettings::IniFormat), m_home(homePath)
 {
+}
+
+QString AppSettings::defaultSourceFolder() const
+{
+    return HostPaths::screenshotFolder(m_home, HostPaths::configHome(),
+                                       qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
 }
 
 AppSettings &AppSettings::shared()

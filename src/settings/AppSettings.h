@@ -16,8 +16,8 @@
  * Every setting, once: its key in the file (also its getter's name), the name of its Key and
  * setter, its type and its default. The key enum, the accessors, Values and values() are all
  * made from this list, so a new setting is one line here (a new type also needs its stored form
- * in AppSettings.cpp). The default of sourceFolder depends on the host: the constructor works it
- * out once.
+ * in AppSettings.cpp). The default of sourceFolder depends on the host and is worked out at each
+ * read, as the folders it looks for can appear at any time (GNOME's with the first screenshot).
  */
 #define QUILLBROOK_SETTINGS(X)                                                                     \
     X(enabled, Enabled, bool, false)                                                               \
@@ -25,7 +25,7 @@
     X(hourOfDay, HourOfDay, qint64, 3)                                                             \
     X(ageValue, AgeValue, qint64, 1)                                                               \
     X(ageUnit, AgeUnit, AgeUnit, AgeUnit::Days)                                                    \
-    X(sourceFolder, SourceFolder, QString, m_defaultSourceFolder)                                  \
+    X(sourceFolder, SourceFolder, QString, defaultSourceFolder())                                  \
     /* Seconds since 1970-01-01 00:00:00 UTC; 0 means no run has been recorded. */                 \
     X(lastRunDate, LastRunDate, double, 0.0)                                                       \
     X(lastRunCount, LastRunCount, qint64, 0)                                                       \
@@ -64,9 +64,10 @@ public:
     };
 
     /**
-     * Settings kept in the INI file at @p filePath. The default source folder is worked out once
-     * here: where this desktop saves screenshots under @p homePath (HostPaths::screenshotFolder,
-     * with the config home and desktop of the environment), else @p homePath + "/Desktop".
+     * Settings kept in the INI file at @p filePath. The default source folder, worked out at
+     * each read, is where this desktop saves screenshots under @p homePath
+     * (HostPaths::screenshotFolder, with the config home and desktop of the environment), else
+     * @p homePath + "/Desktop".
      */
     AppSettings(const QString &filePath, const QString &homePath, QObject *parent = nullptr);
 
@@ -116,7 +117,9 @@ private:
     void save(std::initializer_list<std::pair<Key, QVariant>> values);
     void checkReadable();
 
+    QString defaultSourceFolder() const;
+
     mutable QSettings m_store;
-    QString m_defaultSourceFolder;
+    QString m_home;
     std::optional<FileStamp> m_checked;
 };
