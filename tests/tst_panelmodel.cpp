@@ -441,6 +441,14 @@ private slots:
                                     QStringLiteral(" is ") + QString::number(ratio)));
             }
         }
+        // The ring shows around a control inside the notice too, over the notice's background.
+        m->view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&*m->view));
+        auto *button = child<QWidget>("noticeButton");
+        button->setFocus();
+        const QPoint outside = button->mapTo(&*m->view, QPoint(-4, button->height() / 2));
+        QCOMPARE(m->view->grab().toImage().pixelColor(outside),
+                 PanelStyle::focusRingColor(palette));
     }
 
     // With a catalogue that wraps every text, no text of the panel shows unwrapped but names,

@@ -33,8 +33,6 @@ constexpr int statusGap = 4;
 constexpr int rowGap = 8;
 constexpr int pickerWidth = 110;
 constexpr int ageFieldWidth = 50;
-constexpr int ringGap = 2;
-constexpr int ringWidth = 2;
 
 // A row nested in its section's layout, not a widget of its own, keeps a caption and the
 // controls it labels siblings, where Qt finds a control's label for a screen reader.
@@ -602,16 +600,5 @@ void ContentView::onFocusChanged(QWidget *now)
 
 void ContentView::paintEvent(QPaintEvent *)
 {
-    // Drawn here, around the control and outside it: the style's own focus frames are faint, or
-    // drawn only after a Tab, and vanish on a bezel filled with the accent colour.
-    QWidget *focused = QApplication::focusWidget();
-    if (!focused || !isAncestorOf(focused) || !focused->isVisible())
-        return;
-    const int outset = ringGap + ringWidth / 2 + 1;
-    const QRect ring = QRect(focused->mapTo(this, QPoint()), focused->size())
-                           .adjusted(-outset, -outset, outset, outset);
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(PanelStyle::focusRingColor(palette()), ringWidth));
-    painter.drawRoundedRect(QRectF(ring).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    PanelStyle::paintFocusRing(this);
 }

@@ -1,5 +1,6 @@
 #include "PanelStyle.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
@@ -200,6 +201,24 @@ QColor focusRingColor(const QPalette &palette)
 {
     return withContrast(palette.color(QPalette::Active, QPalette::Highlight),
                         palette.color(QPalette::Active, QPalette::Window), minimumRingContrast);
+}
+
+void paintFocusRing(QWidget *widget)
+{
+    // Around the control and outside it: the style's own focus frames are faint, or drawn only
+    // after a Tab, and vanish on a bezel filled with the accent colour.
+    constexpr int ringGap = 2;
+    constexpr int ringWidth = 2;
+    const QWidget *focused = QApplication::focusWidget();
+    if (!focused || !widget->isAncestorOf(focused) || !focused->isVisible())
+        return;
+    const int outset = ringGap + ringWidth / 2 + 1;
+    const QRect ring = QRect(focused->mapTo(widget, QPoint()), focused->size())
+                           .adjusted(-outset, -outset, outset, outset);
+    QPainter painter(widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(focusRingColor(widget->palette()), ringWidth));
+    painter.drawRoundedRect(QRectF(ring).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
 }
 
 QColor separatorColor(const QPalette &palette)

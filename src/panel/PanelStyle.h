@@ -55,6 +55,11 @@ QColor linkColor(const QPalette &palette);
 QColor accentFill(const QPalette &palette, QPalette::ColorGroup group, const QWidget *button);
 /** The ring around the control that has the keyboard. */
 QColor focusRingColor(const QPalette &palette);
+/**
+ * Paints, onto @p widget, the ring around the control that has the keyboard when that control
+ * is inside it. Each widget that paints a background of its own paints the ring too.
+ */
+void paintFocusRing(QWidget *widget);
 /** The thin dividers. */
 QColor separatorColor(const QPalette &palette);
 

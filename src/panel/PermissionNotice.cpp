@@ -122,4 +122,6 @@ void PermissionNotice::paintEvent(QPaintEvent *)
     QPainterPath box;
     box.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
     painter.fillPath(box, PanelStyle::noticeBackground(palette()));
+    painter.end();
+    PanelStyle::paintFocusRing(this);
 }
