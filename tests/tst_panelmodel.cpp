@@ -396,14 +396,20 @@ private slots:
     void contrast_data()
     {
         QTest::addColumn<QPalette>("palette");
-        QPalette dark{QColor("#31363b")}; // Breeze's dark theme
-        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
-                                         QPalette::HighlightedText})
-            dark.setColor(role, QColor("#eff0f1"));
-        dark.setColor(QPalette::Highlight, QColor("#3daee9"));
-        dark.setColor(QPalette::Link, QColor("#1d99f3"));
+        // Breeze's themes: the light one needs every shade adjusted, the ring's too.
+        const auto breeze = [](const char *window, const char *text, const char *link) {
+            QPalette palette{QColor(window)};
+            for (QPalette::ColorRole role :
+                 {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                palette.setColor(role, QColor(text));
+            palette.setColor(QPalette::HighlightedText, QColor("#fcfcfc"));
+            palette.setColor(QPalette::Highlight, QColor("#3daee9"));
+            palette.setColor(QPalette::Link, QColor(link));
+            return palette;
+        };
         QTest::newRow("Qt's own light palette") << QApplication::style()->standardPalette();
-        QTest::newRow("Breeze dark") << dark;
+        QTest::newRow("Breeze light") << breeze("#eff0f1", "#232629", "#2980b9");
+        QTest::newRow("Breeze dark") << breeze("#31363b", "#eff0f1", "#1d99f3");
     }
     void contrast()
     {
