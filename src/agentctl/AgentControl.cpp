@@ -8,8 +8,8 @@
 #include "platform/ChildProcess.h"
 #include "platform/ErrorText.h"
 #include "platform/HostPaths.h"
+#include "platform/PrivateFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -163,12 +163,8 @@ int load(const QString &documentPath)
                        .arg(*foreign));
         return ExitFailure;
     }
-    const QString wantsFolder = QFileInfo(paths.wantsLink).absolutePath();
-    if (!QDir().mkpath(wantsFolder)) {
-        printError(errorText(QStringLiteral("Cannot create the folder"), wantsFolder, errno));
-        return ExitFailure;
-    }
-    if (!writeAtomically(paths.service, systemdServiceUnit(*job), &error) ||
+    if (!makePrivateFolder(QFile::encodeName(QFileInfo(paths.wantsLink).absolutePath()), &error) ||
+        !writeAtomically(paths.service, systemdServiceUnit(*job), &error) ||
         !writeAtomically(paths.timer, systemdTimerUnit(*job), &error) ||
         !linkAtomically(paths.timer, paths.wantsLink, &error)) {
         printError(error);
