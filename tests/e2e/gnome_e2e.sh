@@ -56,12 +56,13 @@ press_escape() { shell 'global.e2e.key(0xff1b)' >/dev/null; }
 open_menu() {
     click_icon 1 "${1:-3}"
     wait_for 5 menu_open || fail "a click with button ${1:-3} on the icon did not open its menu"
-    local put_back='(Put Back Last Run)' items
+    local put_back='(Put Back Last Run)'
     trashed && put_back='Put Back Last Run'
-    items=$(shell 'global.e2e.menu()')
-    [ "$items" = "[\"Open Quillbrook\",\"Run Now\",\"$put_back\",\"()\",\"Enabled\",\"()\",\"Quit\"]" ] ||
-        fail "the menu shows $items"
+    # The shell hears of a change of the items over D-Bus, a moment after it was made.
+    wait_for 3 menu_is "[\"Open Quillbrook\",\"Run Now\",\"$put_back\",\"()\",\"Enabled\",\"()\",\"Quit\"]" ||
+        fail "the menu shows $(shell 'global.e2e.menu()')"
 }
+menu_is() { [ "$(shell 'global.e2e.menu()')" = "$1" ]; }
 choose() { shell "global.e2e.choose('$1')" >/dev/null || fail "the menu has no \"$1\""; }
 open_panel() {
     if [ "$1" = 2 ]; then

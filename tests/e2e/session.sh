@@ -181,10 +181,11 @@ run_app() {
 ended() { [[ $(ps -o stat= -p "$1") =~ ^(Z|$) ]]; }
 
 # trashed: "Run Now" took the three screenshots of make_home into the Trash, each with its info
-# file, and left the other entries.
+# file, left the other entries, and has ended: its record is written.
 trashed() {
     [ "$(ls "$home/Desktop")" = $'holiday.png\nnotes.txt' ] &&
-        [ "$(ls "$home/.local/share/Trash/info" 2>/dev/null | grep -c '^Screen.*\.trashinfo$')" = 3 ]
+        [ "$(ls "$home/.local/share/Trash/info" 2>/dev/null | grep -c '^Screen.*\.trashinfo$')" = 3 ] &&
+        grep -q "^lastRunCount=3$" "$home/.config/quillbrook/quillbrook.conf"
 }
 
 # walk <language> <popup|window|alone> [<icon x> <icon y>]: atspi_walk.py over the open panel,
