@@ -88,10 +88,8 @@ open_panel() {
 open_menu() {
     click_icon right
     wait_for 5 menu_shown || fail "a right click on the icon showed no menu"
-    local items
-    items=$(menu_items)
-    [ "$items" = "Open Quillbrook,Run Now,Put Back Last Run,Enabled,Quit" ] ||
-        fail "the menu holds $items"
+    [ "$(menu_items)" = "Open Quillbrook,Run Now,Put Back Last Run,Enabled,Quit" ] ||
+        fail "the menu holds $(menu_items)"
     sleep 0.3
 }
 # Keys in the menu: 108 down, 103 up (from the top to the last item), 28 Enter.
