@@ -212,9 +212,14 @@ QString AppSettings::filePath() const
     return m_store.fileName();
 }
 
-template <typename T> T AppSettings::parsed(Key key, const T &fallback) const
+// The default is asked for only when the file holds no usable value: the source folder's looks
+// at the disk.
+template <typename T, typename Fallback>
+T AppSettings::parsed(Key key, const Fallback &fallback) const
 {
-    return parseStored<T>(m_store.value(QLatin1String(KeyNames[size_t(key)]))).value_or(fallback);
+    const std::optional<T> stored =
+        parseStored<T>(m_store.value(QLatin1String(KeyNames[size_t(key)])));
+    return stored ? *stored : T(fallback());
 }
 
 // Each read first picks up a file another process replaced since the last read.
@@ -222,7 +227,7 @@ template <typename T> T AppSettings::parsed(Key key, const T &fallback) const
     Type AppSettings::name() const                                                                 \
     {                                                                                              \
         m_store.sync();                                                                            \
-        return parsed<Type>(Key::Name, fallback);                                                  \
+        return parsed<Type>(Key::Name, [&] { return fallback; });                                  \
     }                                                                                              \
     void AppSettings::set##Name(const Type &value)                                                 \
     {                                                                                              \
@@ -235,7 +240,8 @@ AppSettings::Values AppSettings::values() const
 {
     m_store.sync();
     return Values{
-#define QUILLBROOK_SETTING_VALUE(name, Name, Type, fallback) parsed<Type>(Key::Name, fallback),
+#define QUILLBROOK_SETTING_VALUE(name, Name, Type, fallback)                                       \
+    parsed<Type>(Key::Name, [&] { return fallback; }),
         QUILLBROOK_SETTINGS(QUILLBROOK_SETTING_VALUE)
 #undef QUILLBROOK_SETTING_VALUE
     };

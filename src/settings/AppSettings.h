@@ -113,7 +113,7 @@ private:
     };
 
     static std::optional<FileStamp> fileStamp(const QString &path);
-    template <typename T> T parsed(Key key, const T &fallback) const;
+    template <typename T, typename Fallback> T parsed(Key key, const Fallback &fallback) const;
     void save(std::initializer_list<std::pair<Key, QVariant>> values);
     void checkReadable();
 
