@@ -88,7 +88,10 @@ private slots:
         const QString listing = runProgram(trashList, {}, m_home->processEnvironment()).out;
         const QString line = QDateTime::currentDateTime().toString("yyyy-MM-dd ") +
                              "\\d\\d:\\d\\d:\\d\\d " + QRegularExpression::escape(shot);
-        QVERIFY2(listing.contains(QRegularExpression("^" + line + "\n$")), qPrintable(listing));
+        // Line by line: trash-list also lists the trash of a volume another test has mounted.
+        QVERIFY2(listing.contains(
+                     QRegularExpression("^" + line + "$", QRegularExpression::MultilineOption)),
+                 qPrintable(listing));
     }
 
     // A run or put back ended by a signal, then put back: every entry is back, none lost or
